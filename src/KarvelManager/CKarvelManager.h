@@ -9,12 +9,17 @@
 /// the caller's (user-interface) thread. No locks are taken.
 /// Errors: every UsrException raised below passes through unchanged.
 
+#include <list>
 #include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "KarvelBase/CUpdateReportHolder.h"
+#include "KarvelVisa.h"
 
 class CModuleImageManager;
+class CVisaConnectionManager;
 
 class CKarvelManager : public CReportObserver
 {
@@ -32,10 +37,33 @@ public:
     /// object as the report holder's observer.
     virtual void Initialize();
 
+    /// Narrated operations: one report item before delegating, one after a normal return.
+    void GetConnectionList(std::list<std::string> &connections);
+    void ScanConnections(int connType, int baudrate);
+    ViSession OpenSession(std::string &connString);
+    void CloseSession(ViSession id);
+    void ReportSessionLogStarted(ViSession id, const std::string &logFileName);
     void LoadImageFile(const std::string &fileName, int moduleType, int imageType);
-    void SetImageForceMode(bool force);
+    void CheckSlotListForUpdate(ViSession id, const std::vector<int> &slots, int moduleType, int imageType);
+    void StartUpdate(ViSession id, const std::vector<int> &slots, int moduleType, int imageType);
+    void EraseCaldata(ViSession id, const std::vector<std::pair<int, int>> &slotChannels, bool loadMinikernel,
+                      int moduleType);
+    void SetForceMode(ViSession id, bool force);
+
+    /// Pass-through queries of an open session, without report items.
+    void GetSlotList(ViSession id, std::vector<int> &slots);
+    int GetSlotModuleType(ViSession id, int slot);
+    std::string GetSlotProductId(ViSession id, int slot);
+    std::string GetSlotFirmwareRevision(ViSession id, int slot);
+    int GetMainframeType(ViSession id);
+    int GetConnectionType(ViSession id);
+    int GetConnectionGPIBAddress(ViSession id);
+    int GetBaudrate(ViSession id);
+    /// The VISA library description; the result is the status of the final close.
+    int GetVisaInformation(std::string &out);
 
     CModuleImageManager *GetImageManager() const { return mImageManager; }
+    CVisaConnectionManager *GetConnectionManager() const { return mConnectionManager; }
 
     /// Connection manager and image manager dumps, as placed in every error report.
     void DumpInternalData(std::ostream &os) const;
@@ -45,6 +73,7 @@ protected:
 
 private:
     CModuleImageManager *mImageManager = nullptr;
+    CVisaConnectionManager *mConnectionManager = nullptr;
 };
 
 std::ostream &operator<<(std::ostream &os, const CKarvelManager &manager);

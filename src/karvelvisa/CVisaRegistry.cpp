@@ -57,9 +57,10 @@ CVisaRegistry &CVisaRegistry::Instance()
 
 ViUInt32 CVisaRegistry::NewHandle()
 {
+    // 9999 is skipped: callers use it to mean "no session open".
     do {
         ++mLastHandle;
-    } while (mLastHandle == 0 || mManagers.count(mLastHandle) || mFindLists.count(mLastHandle) ||
+    } while (mLastHandle == 0 || mLastHandle == 9999 || mManagers.count(mLastHandle) || mFindLists.count(mLastHandle) ||
              mSessions.count(mLastHandle));
     return mLastHandle;
 }
