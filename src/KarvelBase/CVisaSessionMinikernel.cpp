@@ -261,7 +261,7 @@ void CVisaSession::CheckCaldataRevision(int slot, CModuleImageContainer *image)
     char revision[36] = "";
     if (std::sscanf(reply, "%d,%35s", &verdict, revision) < 1) {
         std::string shown;
-        for (const char *p = reply; *p && shown.size() < 64; ++p)
+        for (const char *p = reply; *p && *p != '\n' && *p != '\r' && shown.size() < 64; ++p)
             shown += std::isprint(static_cast<unsigned char>(*p)) ? *p : '?';
         KARVEL_RAISE(UsrVisaException, "Invalid reply to the caldata revision check: \"" + shown + "\"", 0);
     }

@@ -1,0 +1,129 @@
+#pragma once
+// A session on the in-process simulated mainframe: a scenario written for the
+// test, a resource table that maps ASRL1::INSTR and GPIB0::22::INSTR to it,
+// and a clock that records the protocol waits instead of sleeping.
+
+#include "CVisaLibrary.h"
+#include "KarvelBase/CModuleImageContainer.h"
+#include "KarvelBase/CUpdateReportHolder.h"
+#include "KarvelBase/CVisaGPIBConnection.h"
+#include "KarvelBase/CVisaSerialConnection.h"
+#include "KarvelBase/CVisaSession.h"
+#include "KarvelBase/CWaitClock.h"
+#include "KarvelBase/UsrException.h"
+#include "support/EnvGuard.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class CRecordingClock : public CWaitClock
+{
+public:
+    void Wait(int milliseconds) override { waits.push_back(milliseconds); }
+    int Count(int milliseconds) const
+    {
+        int n = 0;
+        for (int wait : waits)
+            n += wait == milliseconds;
+        return n;
+    }
+    std::vector<int> waits;
+};
+
+class CProgressRecorder : public CReportObserver
+{
+public:
+    void NotifyModelChanged(EreportItemType type) override
+    {
+        if (type == RepType_Progress)
+            values.push_back(CUpdateReportHolder::Instance()->GetProgress());
+        else
+            items.push_back(CUpdateReportHolder::Instance()->GetLastItemText());
+    }
+    std::vector<int> values;
+    std::vector<std::string> items;
+};
+
+class SessionFixture : public ::testing::Test
+{
+public:
+    void SetUp() override
+    {
+        ASSERT_TRUE(CVisaLibrary::Instance().Load(CVisaLibrary::FindBundledLibrary()));
+        CProductAdministrator::InitTables();
+        CProductAdministrator::SetForceMode(false);
+        CWaitClock::Install(&clock);
+        CUpdateReportHolder::Instance()->Reset();
+        CUpdateReportHolder::Instance()->SetObserver(&recorder);
+    }
+    void TearDown() override
+    {
+        session.reset();
+        connection.reset();
+        CWaitClock::Install(nullptr);
+        CUpdateReportHolder::Instance()->Reset();
+        CProductAdministrator::SetForceMode(false);
+    }
+
+    // Writes the scenario (with capture, event log and flash folder) and the resource table.
+    void Scenario(const std::string &json)
+    {
+        std::string text = json;
+        const auto close = text.rfind('}');
+        text.insert(close, ", \"capture\": \"capture.bin\", \"eventLog\": \"events.jsonl\", \"flashDir\": \"flash\"");
+        // A new file each time: the simulated mainframe lives per scenario path.
+        const std::string scenario = dir.Write("scenario" + std::to_string(++scenarios) + ".json", text);
+        conf.emplace("KARVEL_VISA_CONF", dir.Write("visa.conf", "ASRL1::INSTR sim:" + scenario +
+                                                                    "\nGPIB0::22::INSTR sim:" + scenario + "\n"));
+    }
+
+    void Open(const std::string &resource = "ASRL1::INSTR")
+    {
+        if (resource.rfind("GPIB", 0) == 0)
+            connection = std::make_unique<CVisaGPIBConnection>(resource.c_str());
+        else
+            connection = std::make_unique<CVisaSerialConnection>(resource.c_str());
+        connection->Initialize();
+        session = std::make_unique<CVisaSession>(connection.get());
+        session->Open(38400);
+    }
+
+    CModuleImageContainer *Image(const std::string &bytes, int moduleType, int imageType)
+    {
+        const std::string path = dir.Write("image" + std::to_string(images.size()) + ".bin", bytes);
+        images.push_back(std::make_unique<CModuleImageContainer>(path, moduleType, imageType));
+        images.back()->Load();
+        return images.back().get();
+    }
+
+    std::string Capture() const { return ReadWholeFile(dir.File("capture.bin")); }
+    std::string Flash(int slot, const std::string &area) const
+    {
+        return ReadWholeFile(dir.File("flash/slot" + std::to_string(slot) + "-" + area + ".bin"));
+    }
+
+    // The error a call raises, as class name, minor and reason.
+    static std::tuple<std::string, int, std::string> Raised(const std::function<void()> &call)
+    {
+        try {
+            call();
+        } catch (const UsrException &e) {
+            return {e.GetClassName(), e.GetMinor(), e.GetReason()};
+        }
+        return {"none", 0, ""};
+    }
+
+    CScratchDir dir;
+    int scenarios = 0;
+    std::optional<CEnvGuard> conf;
+    CRecordingClock clock;
+    CProgressRecorder recorder;
+    std::unique_ptr<CVisaConnection> connection;
+    std::unique_ptr<CVisaSession> session;
+    std::vector<std::unique_ptr<CModuleImageContainer>> images;
+};
