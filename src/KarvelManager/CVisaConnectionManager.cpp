@@ -198,9 +198,11 @@ ViSession CVisaConnectionManager::OpenSession(const std::string &connString)
 void CVisaConnectionManager::CloseSession(ViSession id)
 {
     auto session = mSessions.find(id);
-    if (session == mSessions.end())
-        throw UsrVisaException(__FILE__, __LINE__, "Try to close unknown visa session: ", 3300)
-            .AppendNumber(static_cast<int>(id));
+    if (session == mSessions.end()) {
+        UsrVisaException error(__FILE__, __LINE__, "Try to close unknown visa session: ", 3300);
+        error.AppendNumber(static_cast<int>(id));
+        throw error;
+    }
     CVisaSession *closing = session->second;
     mSessions.erase(session);
     delete closing;
@@ -217,8 +219,11 @@ bool CVisaConnectionManager::IsSessionOpen(const std::string &connString) const
 CVisaSession *CVisaConnectionManager::GetSession(ViSession id) const
 {
     auto session = mSessions.find(id);
-    if (session == mSessions.end())
-        throw UsrVisaException(__FILE__, __LINE__, "Unknown visa session: ", 3310).AppendNumber(static_cast<int>(id));
+    if (session == mSessions.end()) {
+        UsrVisaException error(__FILE__, __LINE__, "Unknown visa session: ", 3310);
+        error.AppendNumber(static_cast<int>(id));
+        throw error;
+    }
     return session->second;
 }
 

@@ -11,6 +11,7 @@
 #include "KarvelBase/CVisaSession.h"
 #include "KarvelBase/CWaitClock.h"
 #include "KarvelBase/UsrException.h"
+#include "KarvelManager/CKarvelViewManager.h"
 #include "support/EnvGuard.h"
 #include "support/TestFiles.h"
 
@@ -47,6 +48,13 @@ public:
     }
     std::vector<int> values;
     std::vector<std::string> items;
+};
+
+class CRecordingView : public CReportView
+{
+public:
+    void NotifyModelChanged(EreportItemType type) override { types.push_back(type); }
+    std::vector<EreportItemType> types;
 };
 
 class SessionFixture : public ::testing::Test
