@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using namespace sim;
 
 namespace {
@@ -233,4 +235,16 @@ TEST(SimScenario, MalformedScenariosNameTheFileAndTheProblem)
         }
     }
     EXPECT_THROW(SSimScenario::Load("/nonexistent.json"), CSimScenarioError);
+}
+
+TEST(SimScenario, ShippedExamplesLoad)
+{
+    int loaded = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(KARVEL_EXAMPLES_DIR)) {
+        if (entry.path().extension() != ".json")
+            continue;
+        EXPECT_NO_THROW(CSimMainframe(SSimScenario::Load(entry.path().string()))) << entry.path();
+        ++loaded;
+    }
+    EXPECT_GE(loaded, 4);
 }
