@@ -113,6 +113,7 @@ public:
 
 private:
     int ReadErrorQueue();
+    long QueryErrorNumber(const char *command, char *reply, std::string &text);
     void SetMinikernelFlag(int code);
     bool AnyMinikernelLoaded() const;
     void Report(const std::string &text) const;

@@ -78,22 +78,32 @@ void CVisaSession::DiscoverSlots()
     }
 }
 
+// A query whose failure is told apart by the instrument's error number: 0 on
+// success, otherwise the number (the error state is consumed into `text`).
+long CVisaSession::QueryErrorNumber(const char *command, char *reply, std::string &text)
+{
+    const int status = Query(command, reply);
+    if (status == 0)
+        return 0;
+    int isVisaError = 0;
+    long number = 0;
+    BuildVisaErrorText(status, text, isVisaError, number);
+    return number ? number : status;
+}
+
 std::string CVisaSession::QuerySlotProductId(int slot)
 {
     char command[kCommandSize];
     char reply[kReplySize];
+    std::string text;
     std::snprintf(command, sizeof command, "SLOT%d:IDN?\n", slot);
-    if (const int status = Query(command, reply); status != 0) {
-        std::string text;
-        int isVisaError = 0;
-        long number = 0;
-        BuildVisaErrorText(status, text, isVisaError, number);
-        if (number == kNotIdentified)
-            return kUnsupported;
-        if (number == kHeadInterface)
-            return QueryHeadProductId(slot);
+    const long error = QueryErrorNumber(command, reply, text);
+    if (error == kNotIdentified)
+        return kUnsupported;
+    if (error == kHeadInterface)
+        return QueryHeadProductId(slot);
+    if (error)
         throw UsrVisaException(__FILE__, __LINE__, text, 0);
-    }
     std::string productId;
     return CProductAdministrator::ExtractProductId(reply, productId) ? productId : kUnsupported;
 }
@@ -103,23 +113,15 @@ std::string CVisaSession::QueryHeadProductId(int slot)
     char command[kCommandSize];
     char reply[kReplySize];
     std::string text;
-    int isVisaError = 0;
-    long number = 0;
     std::snprintf(command, sizeof command, "SLOT%d:head1:IDN?\n", slot);
-    if (const int status = Query(command, reply); status != 0) {
-        BuildVisaErrorText(status, text, isVisaError, number);
-        if (number != kHeadInterface)
-            return kUnsupported;
-    }
-    std::snprintf(command, sizeof command, "SLOT%d:head2:IDN?\n", slot);
-    const int status = Query(command, reply);
-    if (status == 0)
+    const long head1 = QueryErrorNumber(command, reply, text);
+    if (head1 && head1 != kHeadInterface)
         return kUnsupported;
-    number = 0;
-    BuildVisaErrorText(status, text, isVisaError, number);
-    if (number == kNotIdentified)
+    std::snprintf(command, sizeof command, "SLOT%d:head2:IDN?\n", slot);
+    const long head2 = QueryErrorNumber(command, reply, text);
+    if (head2 == kNotIdentified)
         return "73577A";
-    if (number == kHeadInterface)
+    if (head2 == kHeadInterface)
         return "73514A";
     return kUnsupported;
 }
@@ -128,28 +130,25 @@ std::string CVisaSession::QuerySlotFirmwareRevision(int slot)
 {
     char command[kCommandSize];
     char reply[kReplySize];
+    std::string text;
     std::snprintf(command, sizeof command, "SLOT%d:IDN?\n", slot);
-    if (const int status = Query(command, reply); status != 0) {
-        std::string text;
-        int isVisaError = 0;
-        long number = 0;
-        BuildVisaErrorText(status, text, isVisaError, number);
-        if (number == kNotIdentified)
-            return kUnsupported;
-        if (number == kHeadInterface)
-            return "n/a";
+    const long error = QueryErrorNumber(command, reply, text);
+    if (error == kNotIdentified)
+        return kUnsupported;
+    if (error == kHeadInterface)
+        return "n/a";
+    if (error)
         throw UsrVisaException(__FILE__, __LINE__, text, 0);
-    }
-    const std::string text = reply;
+    const std::string answer = reply;
     std::size_t comma = std::string::npos;
     for (int i = 0; i < 3; ++i) {
-        comma = text.find(',', comma == std::string::npos ? 0 : comma + 1);
+        comma = answer.find(',', comma == std::string::npos ? 0 : comma + 1);
         if (comma == std::string::npos)
             return kUnsupported;
     }
     const std::size_t start = comma + 1;
-    const std::size_t close = text.find(')', start);
-    return close == std::string::npos ? text.substr(start) : text.substr(start, close - start + 1);
+    const std::size_t close = answer.find(')', start);
+    return close == std::string::npos ? answer.substr(start) : answer.substr(start, close - start + 1);
 }
 
 void CVisaSession::ReadHeadProductIds(int slot, std::map<int, std::string> &heads)
@@ -158,16 +157,13 @@ void CVisaSession::ReadHeadProductIds(int slot, std::map<int, std::string> &head
     for (int head = 1; head <= 2; ++head) {
         char command[kCommandSize];
         char reply[kReplySize];
+        std::string text;
         std::snprintf(command, sizeof command, "SLOT%d:HEAD%d:IDN?\n", slot, head);
-        if (const int status = Query(command, reply); status != 0) {
-            std::string text;
-            int isVisaError = 0;
-            long number = 0;
-            BuildVisaErrorText(status, text, isVisaError, number);
-            if (number == kNoHead || number == kNotIdentified || number == kHeadInterface)
-                continue;
+        const long error = QueryErrorNumber(command, reply, text);
+        if (error == kNoHead || error == kNotIdentified || error == kHeadInterface)
+            continue;
+        if (error)
             throw UsrVisaException(__FILE__, __LINE__, text, 0);
-        }
         std::string productId;
         if (!CProductAdministrator::ExtractProductId(reply, productId))
             productId.clear();

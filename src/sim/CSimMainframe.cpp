@@ -338,15 +338,25 @@ bool CSimMainframe::DispatchFlash(const SSimMessage &message, const std::vector<
     return false;
 }
 
+// The refusals that slot and head identification share; true when one answered.
+bool CSimMainframe::IdentityRefused(const SSlotState *state)
+{
+    if (!state)
+        FailedQuery(-222, "Data out of range");
+    else if (!ReportsPresent(state))
+        FailedQuery(-241, "Hardware missing");
+    else if (state->config.unsupported)
+        FailedQuery(-303, "Module not identified");
+    else
+        return false;
+    return true;
+}
+
 void CSimMainframe::SlotIdentity(int slot)
 {
     SSlotState *state = SlotOf(slot);
-    if (!state)
-        return FailedQuery(-222, "Data out of range");
-    if (!ReportsPresent(state))
-        return FailedQuery(-241, "Hardware missing");
-    if (state->config.unsupported)
-        return FailedQuery(-303, "Module not identified");
+    if (IdentityRefused(state))
+        return;
     if (!state->config.interfaceModule.empty())
         return FailedQuery(-307, "Head interface module");
     Reply(std::string(kManufacturer) + "," + state->config.product + "," + state->config.serial + "," +
@@ -356,12 +366,8 @@ void CSimMainframe::SlotIdentity(int slot)
 void CSimMainframe::HeadIdentity(int slot, int head)
 {
     SSlotState *state = SlotOf(slot);
-    if (!state)
-        return FailedQuery(-222, "Data out of range");
-    if (!ReportsPresent(state))
-        return FailedQuery(-241, "Hardware missing");
-    if (state->config.unsupported)
-        return FailedQuery(-303, "Module not identified");
+    if (IdentityRefused(state))
+        return;
     for (const auto &present : state->config.heads)
         if (present.head == head)
             return Reply(std::string(kManufacturer) + "," + present.product + "," + present.serial + "," +

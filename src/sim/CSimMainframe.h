@@ -81,6 +81,7 @@ private:
     bool HasHardware(const SSlotState *slot) const;
     bool ReportsPresent(const SSlotState *slot) const;
 
+    bool IdentityRefused(const SSlotState *state);
     void SlotIdentity(int slot);
     void HeadIdentity(int slot, int head);
     void LoadMinikernel(const std::string &args);
