@@ -2,7 +2,7 @@
 # The Debian packages Karvel builds and tests with (see README, "Dependencies").
 set -euo pipefail
 packages=(g++ cmake make pkg-config
-          libgtest-dev libgmock-dev libbenchmark-dev
+          libgtest-dev libgmock-dev
           libcli11-dev nlohmann-json3-dev
           python3-pyvisa-py)
 missing=()

@@ -163,3 +163,21 @@ TEST_F(CliEndToEnd, UsageErrorsExitWithTwoAndNameTheArgument)
     }
     EXPECT_FALSE(std::filesystem::exists(dir.File("KarvRep.log")));
 }
+
+TEST_F(CliEndToEnd, AMissingVisaLibraryIsNamedWithItsReason)
+{
+    std::vector<std::string> argv{ProgramDirectory() + "/karvel-cli", "scan", "serial"};
+    const auto run = RunProgram(argv, {{"KARVEL_VISA_LIBRARY", dir.File("libvendorvisa.so")}, {"TMP", dir.Path()}},
+                                dir.Path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Determination of visa adresses failed. VISA library " + dir.File("libvendorvisa.so") +
+                           " could not be loaded: "),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(Report().find("UsrVisaException:\r\n   Minor: 5060\r\n"), std::string::npos);
+    const auto version = RunProgram({ProgramDirectory() + "/karvel-cli", "version"},
+                                    {{"KARVEL_VISA_LIBRARY", dir.File("libvendorvisa.so")}}, dir.Path());
+    EXPECT_EQ(version.status, 1);
+    EXPECT_NE(version.out.find("n/a"), std::string::npos);
+    EXPECT_NE(version.err.find("libvendorvisa.so"), std::string::npos);
+}
