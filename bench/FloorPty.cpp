@@ -64,7 +64,8 @@ int main(int argc, char **argv)
     const std::string load = "SPECIAL:PRIVATE:UPDATE:MODULE:INTTYPE? " + slot + ",1,7\n";
     WriteAll(load.c_str(), load.size() + 1);
     ReadLine();
-    const std::string start = "Special:PRIVATE:firm:slot" + slot + ":Flash:Start " + std::to_string(data.size()) + ",1,0,54\n";
+    const std::string start =
+        "Special:PRIVATE:firm:slot" + slot + ":Flash:Start " + std::to_string(data.size()) + ",1,0,54\n";
     WriteAll(start.c_str(), start.size() + 1);
     const std::string header = "Special:PRIVATE:firm:slot" + slot + ":Flash:Data #264";
     char block[256];
@@ -78,7 +79,8 @@ int main(int argc, char **argv)
         ReadLine();
     }
     const std::size_t rest = data.size() - at;
-    std::string last = "Special:PRIVATE:firm:slot" + slot + ":Flash:Data #1" + std::to_string(rest) + data.substr(at) + "\n";
+    std::string last =
+        "Special:PRIVATE:firm:slot" + slot + ":Flash:Data #1" + std::to_string(rest) + data.substr(at) + "\n";
     WriteAll(last.data(), last.size());
     const std::string finish = "special:PRIVATE:firm:slot" + slot + ":Flash:Finished 0\n";
     WriteAll(finish.c_str(), finish.size() + 1);

@@ -47,7 +47,9 @@ int main()
     const std::string bin = std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
     const std::string dir = MakeTempDir();
     const std::string pty = dir + "/pty";
-    const std::string scenario = WriteFile(dir + "/s.json", R"J({"mainframe": {"model": "7353A"}, "slots": [{"slot": 1, "product": "73491A", "kind": "TQ"}]})J");
+    const std::string scenario =
+        WriteFile(dir + "/s.json",
+                  R"J({"mainframe": {"model": "7353A"}, "slots": [{"slot": 1, "product": "73491A", "kind": "TQ"}]})J");
     const pid_t sim = Spawn({bin + "/karvel-sim", "--scenario", scenario, "--pty", pty}, dir + "/sim.out");
     for (int i = 0; i < 500 && !std::filesystem::exists(pty); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -70,8 +72,8 @@ int main()
             const double cpu0 = CpuSeconds(RUSAGE_SELF);
             const auto wall0 = std::chrono::steady_clock::now();
             session.StartUpdate({1}, &image);
-            tool.wallSeconds = std::min(tool.wallSeconds,
-                                        std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count());
+            tool.wallSeconds = std::min(
+                tool.wallSeconds, std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count());
             tool.cpuSeconds = std::min(tool.cpuSeconds, CpuSeconds(RUSAGE_SELF) - cpu0);
         }
         const double cpu0 = CpuSeconds(RUSAGE_CHILDREN);

@@ -27,7 +27,9 @@ public:
 int main()
 {
     const std::string dir = MakeTempDir();
-    const std::string scenario = WriteFile(dir + "/s.json", R"J({"mainframe": {"model": "7353A"}, "slots": [{"slot": 1, "product": "73491A", "kind": "TQ"}]})J");
+    const std::string scenario =
+        WriteFile(dir + "/s.json",
+                  R"J({"mainframe": {"model": "7353A"}, "slots": [{"slot": 1, "product": "73491A", "kind": "TQ"}]})J");
     setenv("KARVEL_VISA_CONF", WriteFile(dir + "/visa.conf", "ASRL1::INSTR sim:" + scenario + "\n").c_str(), 1);
     CNoWaitClock clock;
     CWaitClock::Install(&clock);
@@ -55,7 +57,8 @@ int main()
     }
     const double blocks = static_cast<double>((size + 8) / 64);
     std::printf("in-process transfer of a 2 MiB image: %.0f blocks\n", blocks);
-    std::printf("  wall %.3f s, %.0f blocks/s, %.2f us per block\n", bestWall, blocks / bestWall, bestWall / blocks * 1e6);
+    std::printf("  wall %.3f s, %.0f blocks/s, %.2f us per block\n", bestWall, blocks / bestWall,
+                bestWall / blocks * 1e6);
     std::printf("  cpu  %.3f s, %.2f us per block (tool, VISA library and simulator together)\n", bestCpu,
                 bestCpu / blocks * 1e6);
     std::printf("  peak memory %ld KiB (%ld KiB before the transfers)\n", PeakRssKiB(), rssBefore);

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string_view>
 
+// clang-format off
 const CModuleImageContainer::SImageStamp CModuleImageContainer::kImageStamps[11] = {
     {"@(#)Image Stamp: FLS_", ModType_FLS},
     {"@(#)Image Stamp: TLS_", ModType_TLS},
@@ -20,6 +21,7 @@ const CModuleImageContainer::SImageStamp CModuleImageContainer::kImageStamps[11]
     {"@(#)Image Stamp: Tarquell_", ModType_TQ},
     {"@(#)Image Stamp: Switch_", ModType_SW},
 };
+// clang-format on
 
 namespace {
 
@@ -125,8 +127,8 @@ void CModuleImageContainer::CheckFirmwareImage(int expectedModuleType)
     }
     if (foundType != expectedModuleType)
         KARVEL_RAISE(UsrDataException,
-                     "Wrong image file found: " + mFileName + " Expected module type: " +
-                         CProductAdministrator::ModuleTypeToText(expectedModuleType) +
+                     "Wrong image file found: " + mFileName +
+                         " Expected module type: " + CProductAdministrator::ModuleTypeToText(expectedModuleType) +
                          " Current module type: " + CProductAdministrator::ModuleTypeToText(foundType),
                      2010);
     CheckImageSize(ModImageType_Firmware);

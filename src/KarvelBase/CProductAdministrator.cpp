@@ -10,6 +10,9 @@ bool CProductAdministrator::mForceMode = false;
 
 namespace {
 
+// Tables read row by row, like their source; the formatter leaves them alone.
+// clang-format off
+
 constexpr int KiB = 1024;
 
 struct SImageTypeRow
@@ -97,6 +100,8 @@ const char *const kImageTypeTexts[] = {"ModImageType_Firmware", "ModImageType_Ca
 const char *const kMainframeTypeTexts[] = {"MFType_7351A", "MFType_7352A", "MFType_7353A",  "MFType_7351B",
                                            "MFType_7352B", "MFType_7353B", "MFType_Unknown"};
 
+// clang-format on
+
 } // namespace
 
 void CProductAdministrator::InitTables()
@@ -145,8 +150,14 @@ const CMainframeEntry &CProductAdministrator::FindMainframe(int mainframeType)
     KARVEL_RAISE(UsrDataException, "Unknown mainframe type found.", 3040);
 }
 
-int CProductAdministrator::GetFirstSlot(int mainframeType) { return FindMainframe(mainframeType).mFirstSlot; }
-int CProductAdministrator::GetLastSlot(int mainframeType) { return FindMainframe(mainframeType).mLastSlot; }
+int CProductAdministrator::GetFirstSlot(int mainframeType)
+{
+    return FindMainframe(mainframeType).mFirstSlot;
+}
+int CProductAdministrator::GetLastSlot(int mainframeType)
+{
+    return FindMainframe(mainframeType).mLastSlot;
+}
 
 const CImageTypeDescriptor &CProductAdministrator::FindDescriptor(int moduleType, int imageType)
 {

@@ -48,8 +48,10 @@ class CImageTypeDescriptor
 public:
     CImageTypeDescriptor() = default;
     CImageTypeDescriptor(int moduleType, int imageType, int firstSector, int lastSector, int maxImageSize)
-        : mModuleType(moduleType), mImageType(imageType), mFirstSector(firstSector),
-          mLastSector(lastSector), mMaxImageSize(maxImageSize) {}
+        : mModuleType(moduleType), mImageType(imageType), mFirstSector(firstSector), mLastSector(lastSector),
+          mMaxImageSize(maxImageSize)
+    {
+    }
     virtual ~CImageTypeDescriptor() = default;
 
     int mModuleType = ModType_None;
@@ -75,7 +77,9 @@ class CMainframeEntry
 public:
     CMainframeEntry() = default;
     CMainframeEntry(std::string model, int mainframeType, int firstSlot, int lastSlot)
-        : mModel(std::move(model)), mMainframeType(mainframeType), mFirstSlot(firstSlot), mLastSlot(lastSlot) {}
+        : mModel(std::move(model)), mMainframeType(mainframeType), mFirstSlot(firstSlot), mLastSlot(lastSlot)
+    {
+    }
     virtual ~CMainframeEntry() = default;
 
     std::string mModel;

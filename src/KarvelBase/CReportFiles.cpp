@@ -55,8 +55,7 @@ std::string CReportFiles::ToCrLf(const std::string &text)
     return out;
 }
 
-CReportFiles::EWriteResult CReportFiles::WriteReportFile(const std::string &directory,
-                                                         const std::string &reportText)
+CReportFiles::EWriteResult CReportFiles::WriteReportFile(const std::string &directory, const std::string &reportText)
 {
     std::ofstream file(JoinPath(directory, kReportFileName), std::ios::binary | std::ios::trunc);
     if (!file.is_open())

@@ -15,7 +15,12 @@ public:
     // Values longer than this do not fit the directory buffer and are passed over.
     static constexpr std::size_t kMaxDirectoryLength = 1023;
 
-    enum class EWriteResult { Ok, OpenFailed, WriteFailed };
+    enum class EWriteResult
+    {
+        Ok,
+        OpenFailed,
+        WriteFailed
+    };
 
     // TMP, else TEMP, else the current directory. A value that is longer than
     // kMaxDirectoryLength is skipped in favour of the next choice.

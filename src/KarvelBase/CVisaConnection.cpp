@@ -16,7 +16,10 @@ CVisaConnection::CVisaConnection(const char *connString, int type) : mConnType(t
         KARVEL_RAISE(UsrOSException, "Cannot allocate memory.", 6001);
 }
 
-CVisaConnection::~CVisaConnection() { std::free(mConnString); }
+CVisaConnection::~CVisaConnection()
+{
+    std::free(mConnString);
+}
 
 void CVisaConnection::Initialize()
 {
@@ -30,28 +33,30 @@ int CVisaConnection::GetConnectionBaudrate(ViSession)
 
 void CVisaConnection::SetConnectionBaudrate(int)
 {
-    KARVEL_RAISE(UsrClassException,
-                 "Unsupported method CVisaConnection::SetConnectionBaudrate (ViSession, int) called", 0);
+    KARVEL_RAISE(UsrClassException, "Unsupported method CVisaConnection::SetConnectionBaudrate (ViSession, int) called",
+                 0);
 }
 
 int CVisaConnection::GetConnectionGPIBAddress(ViSession)
 {
-    KARVEL_RAISE(UsrClassException,
-                 "Unsupported method CVisaConnection::GetConnectionGPIBAddress (ViSession) called", 0);
+    KARVEL_RAISE(UsrClassException, "Unsupported method CVisaConnection::GetConnectionGPIBAddress (ViSession) called",
+                 0);
 }
 
 void CVisaConnection::SetSession(CVisaSession *session)
 {
     if (mSession)
-        KARVEL_RAISE(UsrDataException,
-                     std::string("Trying to set mSession attribute, but it is already set. mConnString = ") +
-                         mConnString,
-                     0);
+        KARVEL_RAISE(
+            UsrDataException,
+            std::string("Trying to set mSession attribute, but it is already set. mConnString = ") + mConnString, 0);
     if (session)
         mSession = session;
 }
 
-void CVisaConnection::ClearSession() { mSession = nullptr; }
+void CVisaConnection::ClearSession()
+{
+    mSession = nullptr;
+}
 
 std::ostream &operator<<(std::ostream &os, CVisaConnection &connection)
 {

@@ -131,7 +131,8 @@ void CVisaSession::CloseVisaSession()
 
 int CVisaSession::SetTimeout(int milliseconds)
 {
-    const ViStatus status = Visa().viSetAttribute(mViSession, VI_ATTR_TMO_VALUE, static_cast<ViAttrState>(milliseconds));
+    const ViStatus status =
+        Visa().viSetAttribute(mViSession, VI_ATTR_TMO_VALUE, static_cast<ViAttrState>(milliseconds));
     if (status < VI_SUCCESS)
         StoreError(status, kTimeoutFailed);
     return status;
@@ -192,8 +193,8 @@ int CVisaSession::BuildVisaErrorText(int status, std::string &text, int &isVisaE
     char hex[16];
     // The error number as a 32-bit value, so that -113 reads ffffff8f.
     std::snprintf(hex, sizeof hex, "%lx", static_cast<unsigned long>(static_cast<std::uint32_t>(mLastError)));
-    text = std::string("A visa driver error occured. Error number: ") + hex + ". Visa driver error text: " +
-           mLastErrorText;
+    text = std::string("A visa driver error occured. Error number: ") + hex +
+           ". Visa driver error text: " + mLastErrorText;
     ClearError();
     return status;
 }
@@ -263,16 +264,25 @@ void CVisaSession::SetBaudrate(int baudrate)
     mBaudrate = baudrate;
 }
 
-int CVisaSession::GetConnectionType() const { return mConnection->GetConnectionType(); }
+int CVisaSession::GetConnectionType() const
+{
+    return mConnection->GetConnectionType();
+}
 
-int CVisaSession::GetConnectionGPIBAddress() { return mConnection->GetConnectionGPIBAddress(mViSession); }
+int CVisaSession::GetConnectionGPIBAddress()
+{
+    return mConnection->GetConnectionGPIBAddress(mViSession);
+}
 
 void CVisaSession::Report(const std::string &text) const
 {
     CUpdateReportHolder::Instance()->AddReportItem(text, RepType_Info);
 }
 
-std::string CVisaSession::SessionText() const { return std::to_string(static_cast<unsigned long>(mViSession)); }
+std::string CVisaSession::SessionText() const
+{
+    return std::to_string(static_cast<unsigned long>(mViSession));
+}
 
 CModuleSlot *CVisaSession::FindSlot(int slot) const
 {

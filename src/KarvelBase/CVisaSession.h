@@ -103,8 +103,13 @@ public:
 private:
     void StoreError(long error, const char *text);
     void ClearError();
+
 public:
-    enum class EErrorClass { Visa, Karv };
+    enum class EErrorClass
+    {
+        Visa,
+        Karv
+    };
     // Turns a failed exchange into an error of the family: stores `storedText`
     // (when given) with the status in the error state, builds the driver error
     // text and appends `phrase`. The one place where session failures become errors.

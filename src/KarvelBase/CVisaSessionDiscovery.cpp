@@ -188,9 +188,15 @@ int CVisaSession::GetSlotModuleType(int slot)
     return record->mModuleType;
 }
 
-std::string CVisaSession::GetSlotProductId(int slot) { return QuerySlotProductId(slot); }
+std::string CVisaSession::GetSlotProductId(int slot)
+{
+    return QuerySlotProductId(slot);
+}
 
-std::string CVisaSession::GetSlotFirmwareRevision(int slot) { return QuerySlotFirmwareRevision(slot); }
+std::string CVisaSession::GetSlotFirmwareRevision(int slot)
+{
+    return QuerySlotFirmwareRevision(slot);
+}
 
 std::ostream &operator<<(std::ostream &os, const CVisaSession &session)
 {
@@ -199,7 +205,8 @@ std::ostream &operator<<(std::ostream &os, const CVisaSession &session)
                           session.mQuendrelMinikernelLoaded, session.mAttenuatorMinikernelLoaded,
                           session.mFastPowermeterMinikernelLoaded};
     os << static_cast<unsigned long>(session.mViSession) << " " << session.mMainframeModel << " "
-       << CProductAdministrator::MainframeTypeToText(session.mMainframeType) << " " << 0 << " " << ""
+       << CProductAdministrator::MainframeTypeToText(session.mMainframeType) << " " << 0 << " "
+       << ""
        << " " << (session.mForceMode ? 1 : 0);
     for (int i = 0; i < 5; ++i)
         os << " '" << kKinds[i] << (flags[i] ? " Minikernel loaded'" : " Minikernel NOT loaded'");

@@ -27,20 +27,35 @@ constexpr const char *kEraseLoadQuery = "SPEC:PRIVATE:UPD:MOD:INTType? %i,1,%i";
 constexpr int kLoadWaitSteps = 100;
 constexpr int kLoadWaitStepMs = 500;
 
-enum EMinikernelFlag { Flag8Bit, Flag16Bit, FlagQuendrel, FlagAttenuator, FlagFastPowermeter, FlagSwitch, FlagTarquell };
+enum EMinikernelFlag
+{
+    Flag8Bit,
+    Flag16Bit,
+    FlagQuendrel,
+    FlagAttenuator,
+    FlagFastPowermeter,
+    FlagSwitch,
+    FlagTarquell
+};
 
 // The flags each module type refuses before a firmware transfer.
 std::vector<EMinikernelFlag> RefusedFlags(int moduleType)
 {
     switch (moduleType) {
-    case ModType_TLS: return {Flag8Bit, FlagQuendrel, FlagAttenuator, FlagFastPowermeter};
+    case ModType_TLS:
+        return {Flag8Bit, FlagQuendrel, FlagAttenuator, FlagFastPowermeter};
     case ModType_QD:
-    case ModType_QD2: return {Flag16Bit, Flag8Bit, FlagAttenuator, FlagFastPowermeter};
+    case ModType_QD2:
+        return {Flag16Bit, Flag8Bit, FlagAttenuator, FlagFastPowermeter};
     case ModType_ATT:
-    case ModType_SW: return {Flag16Bit, Flag8Bit, FlagQuendrel, FlagFastPowermeter};
-    case ModType_TQ: return {Flag16Bit, Flag8Bit, FlagFastPowermeter};
-    case ModType_FPM: return {Flag16Bit, Flag8Bit, FlagQuendrel, FlagAttenuator};
-    default: return {Flag16Bit, FlagQuendrel, FlagAttenuator, FlagFastPowermeter};
+    case ModType_SW:
+        return {Flag16Bit, Flag8Bit, FlagQuendrel, FlagFastPowermeter};
+    case ModType_TQ:
+        return {Flag16Bit, Flag8Bit, FlagFastPowermeter};
+    case ModType_FPM:
+        return {Flag16Bit, Flag8Bit, FlagQuendrel, FlagAttenuator};
+    default:
+        return {Flag16Bit, FlagQuendrel, FlagAttenuator, FlagFastPowermeter};
     }
 }
 
@@ -49,14 +64,21 @@ std::vector<EMinikernelFlag> RefusedFlags(int moduleType)
 int CVisaSession::InterfaceCode(int moduleType)
 {
     switch (moduleType) {
-    case ModType_TLS: return 1;
+    case ModType_TLS:
+        return 1;
     case ModType_QD:
-    case ModType_QD2: return 2;
-    case ModType_ATT: return 3;
-    case ModType_FPM: return 4;
-    case ModType_SW: return 6;
-    case ModType_TQ: return 7;
-    default: return 0;
+    case ModType_QD2:
+        return 2;
+    case ModType_ATT:
+        return 3;
+    case ModType_FPM:
+        return 4;
+    case ModType_SW:
+        return 6;
+    case ModType_TQ:
+        return 7;
+    default:
+        return 0;
     }
 }
 
@@ -179,14 +201,12 @@ void CVisaSession::CheckMinikernelForUpdate(int slot, CModuleImageContainer *ima
         KARVEL_RAISE(UsrKarvException, "Empty slot selected. Slot Nr: " + slotText, 3110);
     if (record->mModuleType != image->GetModuleType())
         KARVEL_RAISE(UsrKarvException, "Module type is not identical to image type in slot: " + slotText, 3080);
-    const bool flags[] = {m8BitMinikernelLoaded,       m16BitMinikernelLoaded,
-                          mQuendrelMinikernelLoaded,   mAttenuatorMinikernelLoaded,
-                          mFastPowermeterMinikernelLoaded, mSwitchMinikernelLoaded,
+    const bool flags[] = {m8BitMinikernelLoaded,       m16BitMinikernelLoaded,          mQuendrelMinikernelLoaded,
+                          mAttenuatorMinikernelLoaded, mFastPowermeterMinikernelLoaded, mSwitchMinikernelLoaded,
                           mTarquellMinikernelLoaded};
     for (EMinikernelFlag refused : RefusedFlags(record->mModuleType))
         if (flags[refused])
-            KARVEL_RAISE(UsrKarvException, "Module type and loaded minikernel incompatible in slot: " + slotText,
-                         3062);
+            KARVEL_RAISE(UsrKarvException, "Module type and loaded minikernel incompatible in slot: " + slotText, 3062);
     if (!AnyMinikernelLoaded() && !mSwitchMinikernelLoaded && !mTarquellMinikernelLoaded)
         KARVEL_RAISE(UsrKarvException, "Cannot update module, because minikernel is not loaded" + slotText, 3072);
 }

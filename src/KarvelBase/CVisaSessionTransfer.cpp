@@ -38,8 +38,8 @@ std::size_t BuildBlock(std::vector<unsigned char> &block, const char *area, int 
 
 } // namespace
 
-void CVisaSession::TransferImage(int slot, const unsigned char *data, unsigned int length,
-                                 CModuleImageContainer *image, bool startFlag, bool finishFlag)
+void CVisaSession::TransferImage(int slot, const unsigned char *data, unsigned int length, CModuleImageContainer *image,
+                                 bool startFlag, bool finishFlag)
 {
     const int first = CProductAdministrator::GetFirstSector(image->GetModuleType(), image->GetImageType());
     const int last = CProductAdministrator::GetLastSector(image->GetModuleType(), image->GetImageType());

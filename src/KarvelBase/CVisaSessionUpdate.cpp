@@ -37,10 +37,9 @@ void CVisaSession::CheckSlotTypes(const std::vector<int> &slots, CModuleImageCon
         if (!record || record->mModuleType == ModType_Unknown)
             KARVEL_RAISE(UsrDataException, kSlotEmpty, 1020);
         if (record->mModuleType != image->GetModuleType())
-            KARVEL_RAISE(UsrKarvException,
-                         "Module type is not identical to image type in slot: " + std::string(" ") +
-                             std::to_string(slot),
-                         3080);
+            KARVEL_RAISE(
+                UsrKarvException,
+                "Module type is not identical to image type in slot: " + std::string(" ") + std::to_string(slot), 3080);
     }
 }
 

@@ -42,4 +42,7 @@ CWaitClock &CWaitClock::Instance()
     return gInstalled ? *gInstalled : real;
 }
 
-void CWaitClock::Install(CWaitClock *clock) { gInstalled = clock; }
+void CWaitClock::Install(CWaitClock *clock)
+{
+    gInstalled = clock;
+}

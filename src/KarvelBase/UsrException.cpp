@@ -5,8 +5,7 @@ UsrException::UsrException(const char *className, const char *file, int line, co
 {
 }
 
-UsrException::UsrException(const char *className, const char *file, int line, const std::string &reason,
-                           int minor)
+UsrException::UsrException(const char *className, const char *file, int line, const std::string &reason, int minor)
     : mClassName(className), mFile(file ? file : ""), mLine(line), mReason(reason), mMinor(minor)
 {
 }

@@ -34,13 +34,15 @@ private:
     int mMinor;
 };
 
-#define KARVEL_DECLARE_USR_EXCEPTION(Name)                                              \
-    class Name : public UsrException                                                    \
-    {                                                                                   \
-    public:                                                                             \
-        Name(const char *file, int line, const std::string &reason, int minor)          \
-            : UsrException(#Name, file, line, reason, minor) {}                         \
-        ~Name() override = default;                                                     \
+#define KARVEL_DECLARE_USR_EXCEPTION(Name)                                                                             \
+    class Name : public UsrException                                                                                   \
+    {                                                                                                                  \
+    public:                                                                                                            \
+        Name(const char *file, int line, const std::string &reason, int minor)                                         \
+            : UsrException(#Name, file, line, reason, minor)                                                           \
+        {                                                                                                              \
+        }                                                                                                              \
+        ~Name() override = default;                                                                                    \
     }
 
 KARVEL_DECLARE_USR_EXCEPTION(UsrDataException);
@@ -54,9 +56,13 @@ class UsrClassException : public UsrException
 {
 public:
     UsrClassException(const char *file, int line, const std::string &reason, int minor)
-        : UsrException("UsrClassException", file, line, reason, minor) {}
+        : UsrException("UsrClassException", file, line, reason, minor)
+    {
+    }
     UsrClassException(const char *file, int line, const char *reason, int minor)
-        : UsrException("UsrClassException", file, line, reason, minor) {}
+        : UsrException("UsrClassException", file, line, reason, minor)
+    {
+    }
     ~UsrClassException() override = default;
 };
 

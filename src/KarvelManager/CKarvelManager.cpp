@@ -57,7 +57,10 @@ void CKarvelManager::Report(const std::string &text)
 
 namespace {
 
-std::string IdText(ViSession id) { return std::to_string(static_cast<unsigned long>(id)); }
+std::string IdText(ViSession id)
+{
+    return std::to_string(static_cast<unsigned long>(id));
+}
 
 } // namespace
 
@@ -98,8 +101,7 @@ void CKarvelManager::ReportSessionLogStarted(ViSession id, const std::string &lo
     Report("Visa session " + IdText(id) + ": Session log successfully started. Log file: " + logFileName);
 }
 
-void CKarvelManager::CheckSlotListForUpdate(ViSession id, const std::vector<int> &slots, int moduleType,
-                                            int imageType)
+void CKarvelManager::CheckSlotListForUpdate(ViSession id, const std::vector<int> &slots, int moduleType, int imageType)
 {
     Report("Checking slot list for module update for session " + IdText(id));
     CModuleImageContainer *image = mImageManager->GetImage(moduleType, imageType);
@@ -130,7 +132,10 @@ void CKarvelManager::SetForceMode(ViSession id, bool force)
     Report("Visa session " + IdText(id) + ": Force mode set to: " + (force ? "true" : "false"));
 }
 
-void CKarvelManager::GetSlotList(ViSession id, std::vector<int> &slots) { mConnectionManager->GetSlotList(id, slots); }
+void CKarvelManager::GetSlotList(ViSession id, std::vector<int> &slots)
+{
+    mConnectionManager->GetSlotList(id, slots);
+}
 
 int CKarvelManager::GetSlotModuleType(ViSession id, int slot)
 {
@@ -147,16 +152,28 @@ std::string CKarvelManager::GetSlotFirmwareRevision(ViSession id, int slot)
     return mConnectionManager->GetSlotFirmwareRevision(id, slot);
 }
 
-int CKarvelManager::GetMainframeType(ViSession id) { return mConnectionManager->GetMainframeType(id); }
-int CKarvelManager::GetConnectionType(ViSession id) { return mConnectionManager->GetConnectionType(id); }
+int CKarvelManager::GetMainframeType(ViSession id)
+{
+    return mConnectionManager->GetMainframeType(id);
+}
+int CKarvelManager::GetConnectionType(ViSession id)
+{
+    return mConnectionManager->GetConnectionType(id);
+}
 
 int CKarvelManager::GetConnectionGPIBAddress(ViSession id)
 {
     return mConnectionManager->GetConnectionGPIBAddress(id);
 }
 
-int CKarvelManager::GetBaudrate(ViSession id) { return mConnectionManager->GetBaudrate(id); }
-int CKarvelManager::GetVisaInformation(std::string &out) { return mConnectionManager->GetVisaInformation(out); }
+int CKarvelManager::GetBaudrate(ViSession id)
+{
+    return mConnectionManager->GetBaudrate(id);
+}
+int CKarvelManager::GetVisaInformation(std::string &out)
+{
+    return mConnectionManager->GetVisaInformation(out);
+}
 
 void CKarvelManager::LoadImageFile(const std::string &fileName, int moduleType, int imageType)
 {

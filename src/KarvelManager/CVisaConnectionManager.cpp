@@ -277,12 +277,30 @@ void CVisaConnectionManager::EraseCaldata(ViSession id, const std::vector<std::p
     GetSession(id)->EraseCaldata(slotChannels, loadMinikernel, moduleType);
 }
 
-void CVisaConnectionManager::SetForceMode(ViSession id, bool force) { GetSession(id)->SetForceMode(force); }
-void CVisaConnectionManager::GetSlotList(ViSession id, std::vector<int> &slots) { GetSession(id)->GetSlotList(slots); }
-int CVisaConnectionManager::GetBaudrate(ViSession id) { return GetSession(id)->GetBaudrate(); }
-int CVisaConnectionManager::GetConnectionType(ViSession id) { return GetSession(id)->GetConnectionType(); }
-int CVisaConnectionManager::GetConnectionGPIBAddress(ViSession id) { return GetSession(id)->GetConnectionGPIBAddress(); }
-int CVisaConnectionManager::GetMainframeType(ViSession id) { return GetSession(id)->GetMainframeType(); }
+void CVisaConnectionManager::SetForceMode(ViSession id, bool force)
+{
+    GetSession(id)->SetForceMode(force);
+}
+void CVisaConnectionManager::GetSlotList(ViSession id, std::vector<int> &slots)
+{
+    GetSession(id)->GetSlotList(slots);
+}
+int CVisaConnectionManager::GetBaudrate(ViSession id)
+{
+    return GetSession(id)->GetBaudrate();
+}
+int CVisaConnectionManager::GetConnectionType(ViSession id)
+{
+    return GetSession(id)->GetConnectionType();
+}
+int CVisaConnectionManager::GetConnectionGPIBAddress(ViSession id)
+{
+    return GetSession(id)->GetConnectionGPIBAddress();
+}
+int CVisaConnectionManager::GetMainframeType(ViSession id)
+{
+    return GetSession(id)->GetMainframeType();
+}
 
 std::string CVisaConnectionManager::GetSlotProductId(ViSession id, int slot)
 {
@@ -294,7 +312,10 @@ std::string CVisaConnectionManager::GetSlotFirmwareRevision(ViSession id, int sl
     return GetSession(id)->GetSlotFirmwareRevision(slot);
 }
 
-int CVisaConnectionManager::GetSlotModuleType(ViSession id, int slot) { return GetSession(id)->GetSlotModuleType(slot); }
+int CVisaConnectionManager::GetSlotModuleType(ViSession id, int slot)
+{
+    return GetSession(id)->GetSlotModuleType(slot);
+}
 
 std::ostream &operator<<(std::ostream &os, const CVisaConnectionManager &manager)
 {

@@ -48,7 +48,10 @@ CCliRun::CCliRun(SCliOptions options) : mOptions(options)
         CProductAdministrator::SetForceMode(true);
 }
 
-CCliRun::~CCliRun() { DestroyManager(); }
+CCliRun::~CCliRun()
+{
+    DestroyManager();
+}
 
 int CCliRun::ConnectionTypeOf(const std::string &resource)
 {
@@ -99,9 +102,15 @@ void CCliRun::Close()
         CReportFiles::WriteLastImageFile(directory, mImagePath);
     const std::string path = CReportFiles::JoinPath(directory, CReportFiles::kReportFileName);
     switch (CReportFiles::WriteReportFile(directory, CUpdateReportHolder::Instance()->GetReportText())) {
-    case CReportFiles::EWriteResult::Ok: std::cerr << "karvel-cli: report written to " << path << std::endl; break;
-    case CReportFiles::EWriteResult::OpenFailed: std::cerr << "karvel-cli: Could not open report file! " << path << std::endl; break;
-    case CReportFiles::EWriteResult::WriteFailed: std::cerr << "karvel-cli: Writing report file failed! " << path << std::endl; break;
+    case CReportFiles::EWriteResult::Ok:
+        std::cerr << "karvel-cli: report written to " << path << std::endl;
+        break;
+    case CReportFiles::EWriteResult::OpenFailed:
+        std::cerr << "karvel-cli: Could not open report file! " << path << std::endl;
+        break;
+    case CReportFiles::EWriteResult::WriteFailed:
+        std::cerr << "karvel-cli: Writing report file failed! " << path << std::endl;
+        break;
     }
 }
 

@@ -4,6 +4,9 @@
 
 namespace {
 
+// Tables read row by row, like their source; the formatter leaves them alone.
+// clang-format off
+
 const char *const kKeywords[] = {"FLS", "TLS", "QD", "QD2", "PM", "FPM", "HEAD", "RLL", "DFB", "ATT", "SW", "TQ"};
 
 const char *const kDisplayNames[] = {
@@ -11,6 +14,8 @@ const char *const kDisplayNames[] = {
     "Powermeter",         "Fast powermeter",      "Powermeter head",           "Return loss module",
     "DFB source",         "Attenuator",           "Switch",                    "Tarquell Tunable Laser Source",
     "not supported"};
+
+// clang-format on
 
 } // namespace
 

@@ -83,16 +83,20 @@ int main(int argc, char **argv)
     std::string type;
     app.add_option("--baud", options.baud, "serial baud rate of scan and session (default 38400)");
     app.add_flag("--force", options.force, "force mode: empty and unknown slots can be treated");
-    app.add_option("--type", type, "module type for unknown slots in force mode: FLS, TLS, QD, QD2, PM, FPM, HEAD, "
-                                   "RLL, DFB, ATT, SW, TQ");
+    app.add_option("--type", type,
+                   "module type for unknown slots in force mode: FLS, TLS, QD, QD2, PM, FPM, HEAD, "
+                   "RLL, DFB, ATT, SW, TQ");
     app.add_flag("--caldata", options.caldata, "update caldata instead of firmware");
     app.add_flag("--session-log", options.sessionLog, "report a VISA session log");
 
     auto *version = app.add_subcommand("version", "VISA library information");
     auto *scan = app.add_subcommand("scan", "list the mainframes found, one connection string a line");
     std::string kind;
-    scan->add_option("KIND", kind, "gpib or serial")->required()->check(CLI::IsMember({"gpib", "serial"}, CLI::ignore_case));
-    auto *slots = app.add_subcommand("slots", "the slot table of one mainframe: slot, product id, module type, version");
+    scan->add_option("KIND", kind, "gpib or serial")
+        ->required()
+        ->check(CLI::IsMember({"gpib", "serial"}, CLI::ignore_case));
+    auto *slots =
+        app.add_subcommand("slots", "the slot table of one mainframe: slot, product id, module type, version");
     std::string resource, image, list;
     slots->add_option("RESOURCE", resource, "VISA resource string, GPIB... or ASRL...")->required();
     auto *update = app.add_subcommand("update", "firmware (or with --caldata: caldata) update");

@@ -11,7 +11,8 @@ int RemainingMs(std::chrono::steady_clock::time_point deadline, int timeoutMs)
 {
     if (timeoutMs < 0)
         return -1;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 

@@ -183,8 +183,7 @@ bool ScanFloat(const SSpec &spec, const std::string &input, std::size_t &pos, va
 // One conversion; false when the input does not match (scanning stops there).
 bool ScanOne(const SSpec &spec, const std::string &input, std::size_t &pos, va_list *args)
 {
-    const std::size_t width =
-        spec.width > 0 ? static_cast<std::size_t>(spec.width) : CFormattedIO::kDefaultStringWidth;
+    const std::size_t width = spec.width > 0 ? static_cast<std::size_t>(spec.width) : CFormattedIO::kDefaultStringWidth;
     switch (spec.conversion) {
     case 'd':
     case 'i':
@@ -227,7 +226,10 @@ bool ScanOne(const SSpec &spec, const std::string &input, std::size_t &pos, va_l
     }
 }
 
-bool IsKnownScanConversion(char c) { return c && std::strchr("diuxofegsctT", c); }
+bool IsKnownScanConversion(char c)
+{
+    return c && std::strchr("diuxofegsctT", c);
+}
 
 } // namespace
 

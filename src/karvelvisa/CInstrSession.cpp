@@ -7,7 +7,13 @@
 
 namespace {
 
-enum class EInterface { Gpib, Serial, Tcpip, Other };
+enum class EInterface
+{
+    Gpib,
+    Serial,
+    Tcpip,
+    Other
+};
 
 EInterface InterfaceOf(const std::string &name)
 {
@@ -32,9 +38,12 @@ std::string BoardOf(const std::string &name, std::size_t prefix)
 std::string TargetText(const SResource &resource)
 {
     switch (resource.kind) {
-    case SResource::EKind::Serial: return resource.device;
-    case SResource::EKind::Tcp: return "tcp " + resource.host + ":" + resource.port;
-    case SResource::EKind::Sim: return "simulated " + resource.scenario;
+    case SResource::EKind::Serial:
+        return resource.device;
+    case SResource::EKind::Tcp:
+        return "tcp " + resource.host + ":" + resource.port;
+    case SResource::EKind::Sim:
+        return "simulated " + resource.scenario;
     }
     return "";
 }
@@ -57,7 +66,9 @@ ViStatus CInstrSession::GetAttribute(ViAttr attribute, void *value) const
         return VI_ERROR_USER_BUF;
     const EInterface kind = InterfaceOf(mResource.name);
     switch (attribute) {
-    case VI_ATTR_TMO_VALUE: *static_cast<ViUInt32 *>(value) = mTimeoutMs; return VI_SUCCESS;
+    case VI_ATTR_TMO_VALUE:
+        *static_cast<ViUInt32 *>(value) = mTimeoutMs;
+        return VI_SUCCESS;
     case VI_ATTR_INTF_TYPE:
         *static_cast<ViUInt16 *>(value) = kind == EInterface::Gpib     ? VI_INTF_GPIB
                                           : kind == EInterface::Serial ? VI_INTF_ASRL
@@ -72,24 +83,50 @@ ViStatus CInstrSession::GetAttribute(ViAttr attribute, void *value) const
         std::memcpy(value, name.c_str(), name.size() + 1);
         return VI_SUCCESS;
     }
-    case VI_ATTR_TERMCHAR: *static_cast<ViUInt8 *>(value) = mTermChar; return VI_SUCCESS;
-    case VI_ATTR_TERMCHAR_EN: *static_cast<ViBoolean *>(value) = mTermCharEnabled; return VI_SUCCESS;
-    case VI_ATTR_IO_PROT: *static_cast<ViUInt16 *>(value) = mIoProtocol; return VI_SUCCESS;
-    case VI_ATTR_RD_BUF_OPER_MODE: *static_cast<ViUInt16 *>(value) = mReadBufferMode; return VI_SUCCESS;
-    case VI_ATTR_WR_BUF_OPER_MODE: *static_cast<ViUInt16 *>(value) = mWriteBufferMode; return VI_SUCCESS;
-    default: break;
+    case VI_ATTR_TERMCHAR:
+        *static_cast<ViUInt8 *>(value) = mTermChar;
+        return VI_SUCCESS;
+    case VI_ATTR_TERMCHAR_EN:
+        *static_cast<ViBoolean *>(value) = mTermCharEnabled;
+        return VI_SUCCESS;
+    case VI_ATTR_IO_PROT:
+        *static_cast<ViUInt16 *>(value) = mIoProtocol;
+        return VI_SUCCESS;
+    case VI_ATTR_RD_BUF_OPER_MODE:
+        *static_cast<ViUInt16 *>(value) = mReadBufferMode;
+        return VI_SUCCESS;
+    case VI_ATTR_WR_BUF_OPER_MODE:
+        *static_cast<ViUInt16 *>(value) = mWriteBufferMode;
+        return VI_SUCCESS;
+    default:
+        break;
     }
     if (kind != EInterface::Serial)
         return VI_ERROR_NSUP_ATTR;
     switch (attribute) {
-    case VI_ATTR_ASRL_BAUD: *static_cast<ViUInt32 *>(value) = mSerial.baud; return VI_SUCCESS;
-    case VI_ATTR_ASRL_DATA_BITS: *static_cast<ViUInt16 *>(value) = mSerial.dataBits; return VI_SUCCESS;
-    case VI_ATTR_ASRL_PARITY: *static_cast<ViUInt16 *>(value) = mSerial.parity; return VI_SUCCESS;
-    case VI_ATTR_ASRL_STOP_BITS: *static_cast<ViUInt16 *>(value) = mSerial.stopBits; return VI_SUCCESS;
-    case VI_ATTR_ASRL_FLOW_CNTRL: *static_cast<ViUInt16 *>(value) = mSerial.flowControl; return VI_SUCCESS;
-    case VI_ATTR_ASRL_END_IN: *static_cast<ViUInt16 *>(value) = mEndIn; return VI_SUCCESS;
-    case VI_ATTR_ASRL_END_OUT: *static_cast<ViUInt16 *>(value) = mEndOut; return VI_SUCCESS;
-    default: return VI_ERROR_NSUP_ATTR;
+    case VI_ATTR_ASRL_BAUD:
+        *static_cast<ViUInt32 *>(value) = mSerial.baud;
+        return VI_SUCCESS;
+    case VI_ATTR_ASRL_DATA_BITS:
+        *static_cast<ViUInt16 *>(value) = mSerial.dataBits;
+        return VI_SUCCESS;
+    case VI_ATTR_ASRL_PARITY:
+        *static_cast<ViUInt16 *>(value) = mSerial.parity;
+        return VI_SUCCESS;
+    case VI_ATTR_ASRL_STOP_BITS:
+        *static_cast<ViUInt16 *>(value) = mSerial.stopBits;
+        return VI_SUCCESS;
+    case VI_ATTR_ASRL_FLOW_CNTRL:
+        *static_cast<ViUInt16 *>(value) = mSerial.flowControl;
+        return VI_SUCCESS;
+    case VI_ATTR_ASRL_END_IN:
+        *static_cast<ViUInt16 *>(value) = mEndIn;
+        return VI_SUCCESS;
+    case VI_ATTR_ASRL_END_OUT:
+        *static_cast<ViUInt16 *>(value) = mEndOut;
+        return VI_SUCCESS;
+    default:
+        return VI_ERROR_NSUP_ATTR;
     }
 }
 
@@ -98,12 +135,24 @@ ViStatus CInstrSession::SetAttribute(ViAttr attribute, ViAttrState value)
     const bool serial = InterfaceOf(mResource.name) == EInterface::Serial;
     SSerialSettings settings = mSerial;
     switch (attribute) {
-    case VI_ATTR_TMO_VALUE: mTimeoutMs = static_cast<ViUInt32>(value); return VI_SUCCESS;
-    case VI_ATTR_TERMCHAR: mTermChar = static_cast<ViUInt8>(value); return VI_SUCCESS;
-    case VI_ATTR_TERMCHAR_EN: mTermCharEnabled = value ? VI_TRUE : VI_FALSE; return VI_SUCCESS;
-    case VI_ATTR_IO_PROT: mIoProtocol = static_cast<ViUInt16>(value); return VI_SUCCESS;
-    case VI_ATTR_RD_BUF_OPER_MODE: mReadBufferMode = static_cast<ViUInt16>(value); return VI_SUCCESS;
-    case VI_ATTR_WR_BUF_OPER_MODE: mWriteBufferMode = static_cast<ViUInt16>(value); return VI_SUCCESS;
+    case VI_ATTR_TMO_VALUE:
+        mTimeoutMs = static_cast<ViUInt32>(value);
+        return VI_SUCCESS;
+    case VI_ATTR_TERMCHAR:
+        mTermChar = static_cast<ViUInt8>(value);
+        return VI_SUCCESS;
+    case VI_ATTR_TERMCHAR_EN:
+        mTermCharEnabled = value ? VI_TRUE : VI_FALSE;
+        return VI_SUCCESS;
+    case VI_ATTR_IO_PROT:
+        mIoProtocol = static_cast<ViUInt16>(value);
+        return VI_SUCCESS;
+    case VI_ATTR_RD_BUF_OPER_MODE:
+        mReadBufferMode = static_cast<ViUInt16>(value);
+        return VI_SUCCESS;
+    case VI_ATTR_WR_BUF_OPER_MODE:
+        mWriteBufferMode = static_cast<ViUInt16>(value);
+        return VI_SUCCESS;
     case VI_ATTR_ASRL_END_IN:
         if (!serial)
             return VI_ERROR_NSUP_ATTR;
@@ -114,12 +163,23 @@ ViStatus CInstrSession::SetAttribute(ViAttr attribute, ViAttrState value)
             return VI_ERROR_NSUP_ATTR;
         mEndOut = static_cast<ViUInt16>(value);
         return VI_SUCCESS;
-    case VI_ATTR_ASRL_BAUD: settings.baud = static_cast<ViUInt32>(value); break;
-    case VI_ATTR_ASRL_DATA_BITS: settings.dataBits = static_cast<ViUInt16>(value); break;
-    case VI_ATTR_ASRL_PARITY: settings.parity = static_cast<ViUInt16>(value); break;
-    case VI_ATTR_ASRL_STOP_BITS: settings.stopBits = static_cast<ViUInt16>(value); break;
-    case VI_ATTR_ASRL_FLOW_CNTRL: settings.flowControl = static_cast<ViUInt16>(value); break;
-    default: return VI_ERROR_NSUP_ATTR;
+    case VI_ATTR_ASRL_BAUD:
+        settings.baud = static_cast<ViUInt32>(value);
+        break;
+    case VI_ATTR_ASRL_DATA_BITS:
+        settings.dataBits = static_cast<ViUInt16>(value);
+        break;
+    case VI_ATTR_ASRL_PARITY:
+        settings.parity = static_cast<ViUInt16>(value);
+        break;
+    case VI_ATTR_ASRL_STOP_BITS:
+        settings.stopBits = static_cast<ViUInt16>(value);
+        break;
+    case VI_ATTR_ASRL_FLOW_CNTRL:
+        settings.flowControl = static_cast<ViUInt16>(value);
+        break;
+    default:
+        return VI_ERROR_NSUP_ATTR;
     }
     if (!serial)
         return VI_ERROR_NSUP_ATTR;
@@ -194,8 +254,8 @@ ViStatus CInstrSession::Read(unsigned char *buffer, std::size_t max, std::size_t
             return status;
         int left = -1;
         if (timeout >= 0) {
-            const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
+            const auto remaining =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             left = remaining.count() > 0 ? static_cast<int>(remaining.count()) : 0;
         }
         std::size_t received = 0;

@@ -33,8 +33,8 @@ private:
 
     SResource mResource;
     std::unique_ptr<CTransport> mTransport;
-    std::string mPending;                      // received, not yet delivered
-    std::size_t mEndAt = std::string::npos;    // END position in mPending, if any
+    std::string mPending;                   // received, not yet delivered
+    std::size_t mEndAt = std::string::npos; // END position in mPending, if any
     ViUInt32 mTimeoutMs = 2000;
     ViUInt8 mTermChar = '\n';
     ViBoolean mTermCharEnabled = VI_FALSE;

@@ -21,8 +21,7 @@ std::string Trim(const std::string &text)
 bool EndsWithInstr(const std::string &name)
 {
     const std::string suffix = "::INSTR";
-    return name.size() > suffix.size() &&
-           strcasecmp(name.c_str() + name.size() - suffix.size(), suffix.c_str()) == 0;
+    return name.size() > suffix.size() && strcasecmp(name.c_str() + name.size() - suffix.size(), suffix.c_str()) == 0;
 }
 
 bool IsPort(const std::string &text)

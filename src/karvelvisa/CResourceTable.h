@@ -14,7 +14,12 @@
 
 struct SResource
 {
-    enum class EKind { Serial, Tcp, Sim };
+    enum class EKind
+    {
+        Serial,
+        Tcp,
+        Sim
+    };
     std::string name;
     EKind kind = EKind::Serial;
     std::string device;   // serial

@@ -26,8 +26,7 @@ public:
     virtual ViStatus Write(const unsigned char *data, std::size_t count, std::size_t &written, int timeoutMs) = 0;
     // Reads what is available, at least one byte, waiting at most timeoutMs
     // (negative: no limit). `end` is set when the chunk ends a message.
-    virtual ViStatus ReadSome(unsigned char *buffer, std::size_t max, std::size_t &got, bool &end,
-                              int timeoutMs) = 0;
+    virtual ViStatus ReadSome(unsigned char *buffer, std::size_t max, std::size_t &got, bool &end, int timeoutMs) = 0;
     // Discards pending input and output (device clear).
     virtual ViStatus Clear() = 0;
     virtual ViStatus ApplySerialSettings(const SSerialSettings &) { return VI_SUCCESS; }

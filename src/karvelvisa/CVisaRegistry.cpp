@@ -42,7 +42,8 @@ std::unique_ptr<CTransport> MakeTransport(const SResource &resource, ViUInt32 op
         auto tcp = std::make_unique<CTcpTransport>(resource.host, resource.port, timeout);
         return tcp->IsOpen() ? std::move(tcp) : nullptr;
     }
-    case SResource::EKind::Sim: return CSimTransport::Open(resource.scenario);
+    case SResource::EKind::Sim:
+        return CSimTransport::Open(resource.scenario);
     }
     return nullptr;
 }
@@ -76,8 +77,8 @@ ViStatus CVisaRegistry::OpenDefaultRM(ViSession &rm)
     return VI_SUCCESS;
 }
 
-ViStatus CVisaRegistry::FindResources(ViSession rm, const std::string &expression, ViFindList &list,
-                                      ViUInt32 &count, std::string &first)
+ViStatus CVisaRegistry::FindResources(ViSession rm, const std::string &expression, ViFindList &list, ViUInt32 &count,
+                                      std::string &first)
 {
     std::lock_guard lock(mMutex);
     auto manager = mManagers.find(rm);

@@ -27,10 +27,17 @@ void CopyDescriptor(ViChar desc[], const std::string &name)
 ViStatus GetManagerAttribute(ViAttr attribute, void *value)
 {
     switch (attribute) {
-    case VI_ATTR_RSRC_MANF_NAME: std::strcpy(static_cast<char *>(value), kManufacturer); return VI_SUCCESS;
-    case VI_ATTR_RSRC_SPEC_VERSION: *static_cast<ViVersion *>(value) = kSpecVersion; return VI_SUCCESS;
-    case VI_ATTR_RSRC_IMPL_VERSION: *static_cast<ViVersion *>(value) = kImplVersion; return VI_SUCCESS;
-    default: return VI_ERROR_NSUP_ATTR;
+    case VI_ATTR_RSRC_MANF_NAME:
+        std::strcpy(static_cast<char *>(value), kManufacturer);
+        return VI_SUCCESS;
+    case VI_ATTR_RSRC_SPEC_VERSION:
+        *static_cast<ViVersion *>(value) = kSpecVersion;
+        return VI_SUCCESS;
+    case VI_ATTR_RSRC_IMPL_VERSION:
+        *static_cast<ViVersion *>(value) = kImplVersion;
+        return VI_SUCCESS;
+    default:
+        return VI_ERROR_NSUP_ATTR;
     }
 }
 

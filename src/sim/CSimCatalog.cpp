@@ -6,6 +6,9 @@ namespace sim {
 
 namespace {
 
+// Tables read row by row, like their source; the formatter leaves them alone.
+// clang-format off
+
 constexpr int K = 1024;
 
 const SModuleKind kKinds[] = {
@@ -26,6 +29,8 @@ const SModuleKind kKinds[] = {
 const SMainframeModel kModels[] = {
     {"7351A", 1, 2}, {"7352A", 0, 4}, {"7353A", 1, 17}, {"7351B", 1, 2}, {"7352B", 0, 4}, {"7353B", 1, 17},
 };
+
+// clang-format on
 
 } // namespace
 

@@ -21,7 +21,7 @@ struct SModuleKind
     const char *name;
     std::optional<SFlashArea> firmware;
     std::optional<SFlashArea> caldata;
-    int interfaceCode; // the minikernel the module needs before its firmware is written
+    int interfaceCode;    // the minikernel the module needs before its firmware is written
     const char *stampTag; // what follows "@(#)Image Stamp: " in its firmware; null when it has none
 };
 

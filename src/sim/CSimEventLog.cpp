@@ -59,7 +59,10 @@ void CSimEventLog::Error(int code, const std::string &text)
         Line("error", std::to_string(code) + ",\"" + text + "\"");
 }
 
-void CSimEventLog::Event(const std::string &what) { Line("event", what); }
+void CSimEventLog::Event(const std::string &what)
+{
+    Line("event", what);
+}
 
 void CSimEventLog::Capture(const unsigned char *data, std::size_t count)
 {

@@ -13,9 +13,9 @@ namespace sim {
 
 struct SSimMessage
 {
-    std::string raw;       // every byte of the message, its terminator included
-    std::string text;      // header and arguments, without block and terminator
-    std::string block;     // the block's data bytes
+    std::string raw;   // every byte of the message, its terminator included
+    std::string text;  // header and arguments, without block and terminator
+    std::string block; // the block's data bytes
     bool hasBlock = false;
     bool badBlock = false; // '#' and a digit not followed by a valid length
 };
@@ -29,7 +29,13 @@ public:
     void Reset();
 
 private:
-    enum class EState { Text, Hash, LengthDigits, BlockData };
+    enum class EState
+    {
+        Text,
+        Hash,
+        LengthDigits,
+        BlockData
+    };
     void Finish(std::vector<SSimMessage> &out);
     void TextByte(unsigned char byte, std::vector<SSimMessage> &out);
 

@@ -11,7 +11,8 @@ std::string CSimImageMaker::Firmware(const std::string &kind, std::size_t size, 
     const SModuleKind *module = CSimCatalog::Kind(kind);
     if (!module || !module->stampTag)
         throw std::invalid_argument("no firmware for module kind \"" + kind + "\"");
-    const std::string stamp = std::string(CSimCatalog::kStampPrefix) + module->stampTag + revision + std::string(1, '\0');
+    const std::string stamp =
+        std::string(CSimCatalog::kStampPrefix) + module->stampTag + revision + std::string(1, '\0');
     if (size < stamp.size() + 16)
         throw std::invalid_argument("firmware image of " + std::to_string(size) + " bytes is too small for its stamp");
     std::string image(size, '\0');

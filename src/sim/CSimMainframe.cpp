@@ -201,7 +201,10 @@ CSimMainframe::SSlotState *CSimMainframe::SlotOf(int slot)
     return state == mSlots.end() ? nullptr : &state->second;
 }
 
-bool CSimMainframe::HasHardware(const SSlotState *slot) const { return slot && !slot->config.product.empty(); }
+bool CSimMainframe::HasHardware(const SSlotState *slot) const
+{
+    return slot && !slot->config.product.empty();
+}
 
 bool CSimMainframe::ReportsPresent(const SSlotState *slot) const
 {
@@ -230,8 +233,7 @@ void CSimMainframe::Execute(const SSimMessage &message)
     ApplyErrorFaults(message.text);
 }
 
-bool CSimMainframe::Dispatch(const SSimMessage &message, const std::vector<std::string> &nodes,
-                             const std::string &args)
+bool CSimMainframe::Dispatch(const SSimMessage &message, const std::vector<std::string> &nodes, const std::string &args)
 {
     int slot = 0;
     if (nodes.size() == 1) {
@@ -253,8 +255,9 @@ bool CSimMainframe::Dispatch(const SSimMessage &message, const std::vector<std::
         }
         return true;
     }
-    if (Keyword(nodes[0], "SYSTem") && (Keyword(nodes[1], "ERRor?") ||
-                                        (nodes.size() == 3 && Keyword(nodes[1], "ERRor") && Keyword(nodes[2], "NEXT?")))) {
+    if (Keyword(nodes[0], "SYSTem") &&
+        (Keyword(nodes[1], "ERRor?") ||
+         (nodes.size() == 3 && Keyword(nodes[1], "ERRor") && Keyword(nodes[2], "NEXT?")))) {
         if (mErrors.empty()) {
             Reply("0,\"No error\"\n");
         } else {

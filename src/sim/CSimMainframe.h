@@ -52,8 +52,8 @@ private:
     struct SSlotState
     {
         SSimSlot config;
-        bool enabled = false;          // a module that reported empty was enabled
-        bool newFirmware = false;      // firmware written since the last reboot
+        bool enabled = false;     // a module that reported empty was enabled
+        bool newFirmware = false; // firmware written since the last reboot
         std::string firmwareRevision;
         std::map<std::string, std::string> flash; // area -> stored bytes
         std::map<int, std::string> headCaldata;

@@ -49,8 +49,9 @@ std::string PathFrom(const std::string &baseDir, const std::string &path)
 
 SSimSlot ParseSlot(const json &entry, const std::string &where)
 {
-    CheckKeys(entry, {"slot", "product", "kind", "serial", "firmware", "reportsEmpty", "unsupported",
-                      "interfaceModule", "caldataAccepted", "heads"},
+    CheckKeys(entry,
+              {"slot", "product", "kind", "serial", "firmware", "reportsEmpty", "unsupported", "interfaceModule",
+               "caldataAccepted", "heads"},
               where);
     SSimSlot slot;
     if (!entry.contains("slot"))
@@ -87,9 +88,9 @@ SSimFault ParseFault(const json &entry, const std::string &where)
 {
     CheckKeys(entry, {"type", "command", "code", "text", "times", "n", "bytes", "reply", "length"}, where);
     static const std::map<std::string, SSimFault::EType> kTypes = {
-        {"errorAfter", SSimFault::EType::ErrorAfter},     {"noOpcReply", SSimFault::EType::NoOpcReply},
+        {"errorAfter", SSimFault::EType::ErrorAfter},         {"noOpcReply", SSimFault::EType::NoOpcReply},
         {"dropAfterBytes", SSimFault::EType::DropAfterBytes}, {"garbageReply", SSimFault::EType::GarbageReply},
-        {"overlongReply", SSimFault::EType::OverlongReply}, {"shortWrite", SSimFault::EType::ShortWrite}};
+        {"overlongReply", SSimFault::EType::OverlongReply},   {"shortWrite", SSimFault::EType::ShortWrite}};
     const std::string type = Get<std::string>(entry, "type", "", where);
     auto found = kTypes.find(type);
     if (found == kTypes.end())

@@ -28,29 +28,37 @@ struct SSimHead
 struct SSimSlot
 {
     int slot = 0;
-    std::string product;              // empty: nothing in the slot
-    std::string kind;                 // module kind, as the catalogue names it
+    std::string product; // empty: nothing in the slot
+    std::string kind;    // module kind, as the catalogue names it
     std::string serial = "MO000001";
     std::string firmware = "V1.00(100)";
-    bool reportsEmpty = false;        // a disabled or blank module: "empty" until enabled
-    bool unsupported = false;         // refuses identification (-303)
-    std::string interfaceModule;      // "", "single" or "dual": a head interface module (-307)
-    bool caldataAccepted = true;      // verdict of the caldata revision check
+    bool reportsEmpty = false;   // a disabled or blank module: "empty" until enabled
+    bool unsupported = false;    // refuses identification (-303)
+    std::string interfaceModule; // "", "single" or "dual": a head interface module (-307)
+    bool caldataAccepted = true; // verdict of the caldata revision check
     std::vector<SSimHead> heads;
 };
 
 struct SSimFault
 {
-    enum class EType { ErrorAfter, NoOpcReply, DropAfterBytes, GarbageReply, OverlongReply, ShortWrite };
+    enum class EType
+    {
+        ErrorAfter,
+        NoOpcReply,
+        DropAfterBytes,
+        GarbageReply,
+        OverlongReply,
+        ShortWrite
+    };
     EType type = EType::ErrorAfter;
-    std::string command;              // case-insensitive part of the message it applies to
+    std::string command; // case-insensitive part of the message it applies to
     int code = -200;
     std::string text = "Execution error";
     int times = 1;
-    long n = 0;                       // NoOpcReply: which *OPC?; DropAfterBytes: byte count; ShortWrite: which write
-    long bytes = 0;                   // ShortWrite: bytes accepted
-    std::string reply;                // GarbageReply
-    long length = 2000;               // OverlongReply
+    long n = 0;         // NoOpcReply: which *OPC?; DropAfterBytes: byte count; ShortWrite: which write
+    long bytes = 0;     // ShortWrite: bytes accepted
+    std::string reply;  // GarbageReply
+    long length = 2000; // OverlongReply
 };
 
 struct SSimScenario
@@ -63,9 +71,9 @@ struct SSimScenario
     double flashWriteMsPerBlock = 0;
     double minikernelLoadMs = 0;
     std::vector<SSimFault> faults;
-    std::string eventLog;             // JSON lines of every message and reply
-    std::string capture;              // every byte received, raw
-    std::string flashDir;             // flash contents per slot and area
+    std::string eventLog; // JSON lines of every message and reply
+    std::string capture;  // every byte received, raw
+    std::string flashDir; // flash contents per slot and area
 
     static SSimScenario Load(const std::string &fileName);
     static SSimScenario Parse(const std::string &jsonText, const std::string &fileName, const std::string &baseDir);

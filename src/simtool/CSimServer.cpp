@@ -101,7 +101,7 @@ bool CSimServer::Pump(int fd)
     for (ssize_t done = 0; done < n;) {
         const long taken = mMainframe.Receive(buffer + done, static_cast<std::size_t>(n - done));
         if (taken < 0)
-            return true; // dropped: Run() sees it
+            return true;                       // dropped: Run() sees it
         done += taken == 0 ? n - done : taken; // a short write loses the rest, as the line would
     }
     return true;

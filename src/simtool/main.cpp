@@ -16,11 +16,16 @@ namespace {
 
 std::atomic<bool> gStop{false};
 
-void OnSignal(int) { gStop = true; }
+void OnSignal(int)
+{
+    gStop = true;
+}
 
 void InstallSignals()
 {
-    struct sigaction action {};
+    struct sigaction action
+    {
+    };
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
@@ -63,7 +68,8 @@ int main(int argc, char **argv)
     auto *make = app.add_subcommand("make-image", "write a firmware or caldata image");
     std::string kind, product, revision = "V9.99(999)", out;
     std::size_t size = 65536;
-    make->add_option("--kind", kind, "module kind of a firmware image (FLS, TLS, QD, QD2, PM, FPM, RLL, DFB, ATT, SW, TQ)");
+    make->add_option("--kind", kind,
+                     "module kind of a firmware image (FLS, TLS, QD, QD2, PM, FPM, RLL, DFB, ATT, SW, TQ)");
     make->add_option("--caldata", product, "product identifier of a caldata image (e.g. 73591B)");
     make->add_option("--size", size, "image size in bytes")->check(CLI::PositiveNumber);
     make->add_option("--revision", revision, "firmware revision written after the stamp");

@@ -35,13 +35,34 @@ ViStatus StubOpen(ViSession, ViConstRsrc, ViAccessMode, ViUInt32, ViPSession vi)
         *vi = 0;
     return VI_ERROR_LIBRARY_NFOUND;
 }
-ViStatus StubClose(ViObject) { return VI_ERROR_LIBRARY_NFOUND; }
-ViStatus StubGetAttribute(ViObject, ViAttr, void *) { return VI_ERROR_LIBRARY_NFOUND; }
-ViStatus StubSetAttribute(ViObject, ViAttr, ViAttrState) { return VI_ERROR_LIBRARY_NFOUND; }
-ViStatus StubClear(ViSession) { return VI_ERROR_LIBRARY_NFOUND; }
-ViStatus StubPrintf(ViSession, ViConstString, ...) { return VI_ERROR_LIBRARY_NFOUND; }
-ViStatus StubScanf(ViSession, ViConstString, ...) { return VI_ERROR_LIBRARY_NFOUND; }
-ViStatus StubQueryf(ViSession, ViConstString, ViConstString, ...) { return VI_ERROR_LIBRARY_NFOUND; }
+ViStatus StubClose(ViObject)
+{
+    return VI_ERROR_LIBRARY_NFOUND;
+}
+ViStatus StubGetAttribute(ViObject, ViAttr, void *)
+{
+    return VI_ERROR_LIBRARY_NFOUND;
+}
+ViStatus StubSetAttribute(ViObject, ViAttr, ViAttrState)
+{
+    return VI_ERROR_LIBRARY_NFOUND;
+}
+ViStatus StubClear(ViSession)
+{
+    return VI_ERROR_LIBRARY_NFOUND;
+}
+ViStatus StubPrintf(ViSession, ViConstString, ...)
+{
+    return VI_ERROR_LIBRARY_NFOUND;
+}
+ViStatus StubScanf(ViSession, ViConstString, ...)
+{
+    return VI_ERROR_LIBRARY_NFOUND;
+}
+ViStatus StubQueryf(ViSession, ViConstString, ViConstString, ...)
+{
+    return VI_ERROR_LIBRARY_NFOUND;
+}
 ViStatus StubWrite(ViSession, ViConstBuf, ViUInt32, ViPUInt32 ret)
 {
     if (ret)

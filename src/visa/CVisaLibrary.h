@@ -65,4 +65,7 @@ private:
 };
 
 /// The loaded function table of the process.
-inline const SVisaFunctions &Visa() { return CVisaLibrary::Instance().Functions(); }
+inline const SVisaFunctions &Visa()
+{
+    return CVisaLibrary::Instance().Functions();
+}

@@ -23,16 +23,35 @@ int MinorOf(const std::function<void()> &call)
 
 TEST(GpibConnection, ResourceStringCheck)
 {
-    struct SCase { const char *resource; int minor; int address; };
+    struct SCase
+    {
+        const char *resource;
+        int minor;
+        int address;
+    };
     const std::vector<SCase> cases = {
-        {"GPIB0::22::INSTR", 0, 22},   {"GPIB0::0::INSTR", 0, 0},       {"GPIB0::30::INSTR", 0, 30},
-        {"GPIB0:: 7::INSTR", 0, 7},    {"GPIB0::7 ::INSTR", 0, 7},      {"GPIBx::7::INSTR", 0, 7},
-        {"GPIB0::31::INSTR", 5020, -1}, {"GPIB0::-1::INSTR", 5020, -1}, {"GPIB0::22a::INSTR", 5020, -1},
-        {"GPIB0::0x5::INSTR", 5020, -1}, {"GPIB0::22::0::INSTR", 5020, -1}, {"GPIB0::ab::INSTR", 5020, -1},
+        {"GPIB0::22::INSTR", 0, 22},
+        {"GPIB0::0::INSTR", 0, 0},
+        {"GPIB0::30::INSTR", 0, 30},
+        {"GPIB0:: 7::INSTR", 0, 7},
+        {"GPIB0::7 ::INSTR", 0, 7},
+        {"GPIBx::7::INSTR", 0, 7},
+        {"GPIB0::31::INSTR", 5020, -1},
+        {"GPIB0::-1::INSTR", 5020, -1},
+        {"GPIB0::22a::INSTR", 5020, -1},
+        {"GPIB0::0x5::INSTR", 5020, -1},
+        {"GPIB0::22::0::INSTR", 5020, -1},
+        {"GPIB0::ab::INSTR", 5020, -1},
         {"GPIB0::99999999999::INSTR", 5020, -1},
-        {"GPIB0::::INSTR", 5001, -1},  {"GPIB0::22", 5001, -1},         {"gpib0::22::INSTR", 5001, -1},
-        {"GPIB10::22::INSTR", 5001, -1}, {"GPIB::22::INSTR", 5001, -1}, {"GPIB0::22::INSTRX", 5001, -1},
-        {"GPIB0::99::INSTRX", 5020, -1}, {"::22::INSTR", 5001, -1},     {"", 5001, -1},
+        {"GPIB0::::INSTR", 5001, -1},
+        {"GPIB0::22", 5001, -1},
+        {"gpib0::22::INSTR", 5001, -1},
+        {"GPIB10::22::INSTR", 5001, -1},
+        {"GPIB::22::INSTR", 5001, -1},
+        {"GPIB0::22::INSTRX", 5001, -1},
+        {"GPIB0::99::INSTRX", 5020, -1},
+        {"::22::INSTR", 5001, -1},
+        {"", 5001, -1},
     };
     for (const auto &c : cases) {
         CVisaGPIBConnection connection(c.resource);

@@ -85,8 +85,8 @@ TEST_F(FacadeTest, ViewManagerForwardsToTheViewAndFallsBackToConsoleWithoutOne)
     CUpdateReportHolder::Instance()->AddReportItem("x", RepType_Info);
     CUpdateReportHolder::Instance()->SetProgress(5);
     manager->NotifyModelChanged(static_cast<EreportItemType>(42)); // the view decides, nothing raised here
-    EXPECT_EQ(view.types, (std::vector<EreportItemType>{RepType_Info, RepType_Progress,
-                                                       static_cast<EreportItemType>(42)}));
+    EXPECT_EQ(view.types,
+              (std::vector<EreportItemType>{RepType_Info, RepType_Progress, static_cast<EreportItemType>(42)}));
     manager->mView = nullptr;
     CCoutCapture capture;
     CUpdateReportHolder::Instance()->AddReportItem("y", RepType_Info);

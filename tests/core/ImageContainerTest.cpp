@@ -45,7 +45,11 @@ protected:
 
 TEST_F(ImageContainerTest, StampsAreTestedInOrderAndLaterRowsOverride)
 {
-    struct SCase { std::vector<std::string> stamps; int expected; };
+    struct SCase
+    {
+        std::vector<std::string> stamps;
+        int expected;
+    };
     const std::vector<SCase> cases = {
         {{"@(#)Image Stamp: FLS_"}, ModType_FLS},
         {{"@(#)Image Stamp: TLS_"}, ModType_TLS},
@@ -76,7 +80,7 @@ TEST_F(ImageContainerTest, StampsAreTestedInOrderAndLaterRowsOverride)
 TEST_F(ImageContainerTest, FirmwareErrors)
 {
     std::string reason;
-    const std::string fastPm = MakeFirmwareImage("@(#)Image Stamp: PM_", 2048, 10) ;
+    const std::string fastPm = MakeFirmwareImage("@(#)Image Stamp: PM_", 2048, 10);
     std::string both = fastPm;
     both.replace(500, 26, "@(#)Image Stamp: PM_FASTPM");
     EXPECT_EQ(LoadMinor(both, ModType_PM, ModImageType_Firmware, &reason), 2010);
@@ -102,9 +106,10 @@ TEST_F(ImageContainerTest, FirmwareErrors)
 
 TEST_F(ImageContainerTest, SizeLimitExactMaximumPassesOneMoreFails)
 {
-    const std::vector<std::pair<std::string, int>> stamps = {
-        {"@(#)Image Stamp: FLS_", ModType_FLS}, {"@(#)Image Stamp: TLS_", ModType_TLS},
-        {"@(#)Image Stamp: Tarquell_", ModType_TQ}, {"@(#)Image Stamp: ATT_", ModType_ATT}};
+    const std::vector<std::pair<std::string, int>> stamps = {{"@(#)Image Stamp: FLS_", ModType_FLS},
+                                                             {"@(#)Image Stamp: TLS_", ModType_TLS},
+                                                             {"@(#)Image Stamp: Tarquell_", ModType_TQ},
+                                                             {"@(#)Image Stamp: ATT_", ModType_ATT}};
     for (const auto &[stamp, type] : stamps) {
         const std::size_t max = static_cast<std::size_t>(CProductAdministrator::GetMaxImageSize(type, 1));
         EXPECT_EQ(LoadMinor(MakeFirmwareImage(stamp, max), type, 1), 0) << stamp;
@@ -122,9 +127,8 @@ TEST_F(ImageContainerTest, HugeFileIsRefusedWithoutBeingRead)
         std::ofstream file(path, std::ios::binary);
     }
     ASSERT_EQ(truncate(path.c_str(), 8LL << 30), 0); // a sparse 8 GiB file
-    for (const auto &[moduleType, imageType, minor] :
-         std::vector<std::tuple<int, int, int>>{{ModType_TLS, 1, 3021}, {ModType_TLS, 2, 3021},
-                                                {ModType_None, 1, 1001}, {ModType_TLS, 7, 3010}}) {
+    for (const auto &[moduleType, imageType, minor] : std::vector<std::tuple<int, int, int>>{
+             {ModType_TLS, 1, 3021}, {ModType_TLS, 2, 3021}, {ModType_None, 1, 1001}, {ModType_TLS, 7, 3010}}) {
         CModuleImageContainer image(path, moduleType, imageType);
         try {
             image.Load();
@@ -139,14 +143,10 @@ TEST_F(ImageContainerTest, CaldataIdentifierAndPrefixRules)
 {
     std::string reason;
     const std::vector<std::tuple<std::string, int, int>> cases = {
-        {MakeCaldataImage("73591B"), ModType_TLS, 0},
-        {MakeCaldataImage("73831A"), ModType_ATT, 0},
-        {MakeCaldataImage("73591B"), ModType_FLS, 1010},
-        {MakeCaldataImage("74591B"), ModType_TLS, 2030},
-        {MakeCaldataImage("73599Z"), ModType_TLS, 3030},
-        {MakeCaldataImage("735", 139), ModType_TLS, 3030},
-        {MakeCaldataImage("7359", 138), ModType_TLS, 2030},
-        {std::string(), ModType_TLS, 2030},
+        {MakeCaldataImage("73591B"), ModType_TLS, 0},       {MakeCaldataImage("73831A"), ModType_ATT, 0},
+        {MakeCaldataImage("73591B"), ModType_FLS, 1010},    {MakeCaldataImage("74591B"), ModType_TLS, 2030},
+        {MakeCaldataImage("73599Z"), ModType_TLS, 3030},    {MakeCaldataImage("735", 139), ModType_TLS, 3030},
+        {MakeCaldataImage("7359", 138), ModType_TLS, 2030}, {std::string(), ModType_TLS, 2030},
         {std::string(100, '\0'), ModType_TLS, 2030},
     };
     for (const auto &[bytes, type, minor] : cases)

@@ -14,8 +14,14 @@ class ImageManagerTest : public ::testing::Test
 protected:
     void SetUp() override { CProductAdministrator::InitTables(); }
 
-    std::string Tls(const std::string &name) { return dir.Write(name, MakeFirmwareImage("@(#)Image Stamp: TLS_", 512)); }
-    std::string Fls(const std::string &name) { return dir.Write(name, MakeFirmwareImage("@(#)Image Stamp: FLS_", 512)); }
+    std::string Tls(const std::string &name)
+    {
+        return dir.Write(name, MakeFirmwareImage("@(#)Image Stamp: TLS_", 512));
+    }
+    std::string Fls(const std::string &name)
+    {
+        return dir.Write(name, MakeFirmwareImage("@(#)Image Stamp: FLS_", 512));
+    }
 
     CScratchDir dir;
     CModuleImageManager manager;
@@ -77,9 +83,10 @@ TEST_F(ImageManagerTest, DumpListsImagesInByteOrderAndForceModeReachesContainers
     std::ostringstream dump;
     dump << manager;
     EXPECT_EQ(dump.str(), "Image Map:\n"
-                          " Image: " + b + "\n" + b + " ModType_TLS ModImageType_Caldata 'image loaded' 73591B\n" +
-                          " Image: " + a + "\n" + a + " ModType_FLS ModImageType_Firmware 'image loaded' \n" +
-                          " Image: " + c + "\n" + c + " ModType_TLS ModImageType_Firmware 'image loaded' \n");
+                          " Image: " +
+                              b + "\n" + b + " ModType_TLS ModImageType_Caldata 'image loaded' 73591B\n" +
+                              " Image: " + a + "\n" + a + " ModType_FLS ModImageType_Firmware 'image loaded' \n" +
+                              " Image: " + c + "\n" + c + " ModType_TLS ModImageType_Firmware 'image loaded' \n");
 }
 
 TEST_F(ImageManagerTest, GetImageOnEmptyManager)

@@ -105,14 +105,17 @@ TEST_F(ProductAdministratorTest, MainframesAndSlotRanges)
 
 TEST_F(ProductAdministratorTest, FlashLayoutOfEveryPair)
 {
-    struct SRow { int module, image, first, last, size; };
+    struct SRow
+    {
+        int module, image, first, last, size;
+    };
     const std::vector<SRow> rows = {
-        {ModType_FLS, 1, 0, 3, 262144},  {ModType_TLS, 1, 0, 5, 786432},   {ModType_QD, 1, 0, 3, 262144},
-        {ModType_QD2, 1, 0, 3, 262144},  {ModType_PM, 1, 0, 5, 393216},    {ModType_RLL, 1, 0, 5, 393216},
-        {ModType_DFB, 1, 0, 5, 393216},  {ModType_ATT, 1, 0, 10, 524288},  {ModType_SW, 1, 0, 10, 524288},
-        {ModType_TQ, 1, 0, 54, 2097152}, {ModType_FPM, 1, 0, 10, 524288},  {ModType_HEAD, 2, 4, 7, 65536},
-        {ModType_FLS, 2, 7, 7, 65536},   {ModType_TLS, 2, 6, 7, 262144},   {ModType_PM, 2, 7, 7, 65536},
-        {ModType_RLL, 2, 7, 7, 65536},   {ModType_DFB, 2, 7, 7, 65536},    {ModType_ATT, 2, 14, 17, 262144},
+        {ModType_FLS, 1, 0, 3, 262144},  {ModType_TLS, 1, 0, 5, 786432},  {ModType_QD, 1, 0, 3, 262144},
+        {ModType_QD2, 1, 0, 3, 262144},  {ModType_PM, 1, 0, 5, 393216},   {ModType_RLL, 1, 0, 5, 393216},
+        {ModType_DFB, 1, 0, 5, 393216},  {ModType_ATT, 1, 0, 10, 524288}, {ModType_SW, 1, 0, 10, 524288},
+        {ModType_TQ, 1, 0, 54, 2097152}, {ModType_FPM, 1, 0, 10, 524288}, {ModType_HEAD, 2, 4, 7, 65536},
+        {ModType_FLS, 2, 7, 7, 65536},   {ModType_TLS, 2, 6, 7, 262144},  {ModType_PM, 2, 7, 7, 65536},
+        {ModType_RLL, 2, 7, 7, 65536},   {ModType_DFB, 2, 7, 7, 65536},   {ModType_ATT, 2, 14, 17, 262144},
         {ModType_FPM, 2, 18, 18, 65536}, {ModType_TQ, 2, 55, 56, 131072},
     };
     for (const auto &row : rows) {
@@ -120,8 +123,8 @@ TEST_F(ProductAdministratorTest, FlashLayoutOfEveryPair)
         EXPECT_EQ(CProductAdministrator::GetLastSector(row.module, row.image), row.last) << row.module;
         EXPECT_EQ(CProductAdministrator::GetMaxImageSize(row.module, row.image), row.size) << row.module;
     }
-    const std::vector<std::pair<int, int>> missing = {
-        {ModType_HEAD, 1}, {ModType_QD, 2}, {ModType_QD2, 2}, {ModType_SW, 2}, {ModType_Unknown, 1}, {ModType_FLS, 3}};
+    const std::vector<std::pair<int, int>> missing = {{ModType_HEAD, 1}, {ModType_QD, 2},      {ModType_QD2, 2},
+                                                      {ModType_SW, 2},   {ModType_Unknown, 1}, {ModType_FLS, 3}};
     for (const auto &[module, image] : missing)
         EXPECT_EQ(MinorOf([&] { CProductAdministrator::GetFirstSector(module, image); }), 3045);
 }

@@ -147,8 +147,8 @@ TEST(ReportFiles, FixedItemsAndTimeText)
     EXPECT_TRUE(std::regex_match(time, std::regex("(Sun|Mon|Tue|Wed|Thu|Fri|Sat) "
                                                   "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
                                                   "[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4}\n")));
-    EXPECT_EQ(CReportFiles::HeaderItemText("Version 2.2.5.6").rfind(
-                  "Tessaly Technologies 735x module update program\nVersion 2.2.5.6\n", 0),
+    EXPECT_EQ(CReportFiles::HeaderItemText("Version 2.2.5.6")
+                  .rfind("Tessaly Technologies 735x module update program\nVersion 2.2.5.6\n", 0),
               0u);
     EXPECT_EQ(CReportFiles::StartItemText().substr(0, 24), "\nStarting module update ");
     EXPECT_EQ(CReportFiles::FooterItemText("Version 2.2.5.6").substr(0, 51),

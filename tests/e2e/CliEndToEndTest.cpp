@@ -18,7 +18,10 @@ const char *const kDemo = R"J({"mainframe": {"model": "7352A"}, "slots": [
     {"slot": 3, "product": "73504A", "kind": "QD", "reportsEmpty": true},
     {"slot": 4, "product": "73598A", "kind": "FLS"}]})J";
 
-std::string Prefixed(const std::string &image) { return std::string("\x08\0\0\0\x08\0\0\0", 8) + image; }
+std::string Prefixed(const std::string &image)
+{
+    return std::string("\x08\0\0\0\x08\0\0\0", 8) + image;
+}
 
 class CliEndToEnd : public ::testing::Test
 {
@@ -40,9 +43,9 @@ protected:
     {
         std::vector<std::string> argv{ProgramDirectory() + "/karvel-cli"};
         argv.insert(argv.end(), args.begin(), args.end());
-        return RunProgram(argv, {{"KARVEL_VISA_CONF", dir.File("visa.conf")}, {"KARVEL_WAIT_SCALE", "0"},
-                                 {"TMP", dir.Path()}},
-                          dir.Path());
+        return RunProgram(
+            argv, {{"KARVEL_VISA_CONF", dir.File("visa.conf")}, {"KARVEL_WAIT_SCALE", "0"}, {"TMP", dir.Path()}},
+            dir.Path());
     }
 
     std::string Report() const { return ReadWholeFile(dir.File("KarvRep.log")); }
@@ -115,7 +118,8 @@ TEST_F(CliEndToEnd, FailuresExitWithOneAndStillWriteTheReport)
 {
     StartSim(R"J({"mainframe": {"model": "7352A"}, "slots": [
         {"slot": 1, "product": "73561A", "kind": "FLS"}, {"slot": 2, "product": "73999Z", "kind": "FLS"}]})J");
-    const auto wrong = Cli({"update", "ASRL1::INSTR", dir.Write("tls.bin", MakeFirmwareImage("@(#)Image Stamp: TLS_", 900)), "1"});
+    const auto wrong =
+        Cli({"update", "ASRL1::INSTR", dir.Write("tls.bin", MakeFirmwareImage("@(#)Image Stamp: TLS_", 900)), "1"});
     EXPECT_EQ(wrong.status, 1);
     EXPECT_NE(wrong.err.find("karvel-cli: Unknown product ID found: 73999Z"), std::string::npos) << wrong.err;
     EXPECT_NE(Report().find("UsrDataException:\r\n   Minor: 3030\r\n"), std::string::npos);
@@ -126,7 +130,8 @@ TEST_F(CliEndToEnd, FailuresExitWithOneAndStillWriteTheReport)
 TEST_F(CliEndToEnd, WrongImageSendsNoFlashCommand)
 {
     StartSim(kDemo);
-    const auto run = Cli({"update", "ASRL1::INSTR", dir.Write("tls.bin", MakeFirmwareImage("@(#)Image Stamp: TLS_", 900)), "1"});
+    const auto run =
+        Cli({"update", "ASRL1::INSTR", dir.Write("tls.bin", MakeFirmwareImage("@(#)Image Stamp: TLS_", 900)), "1"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("Wrong image file found: "), std::string::npos) << run.err;
     EXPECT_NE(Report().find("UsrDataException:\r\n   Minor: 2010\r\n"), std::string::npos);
@@ -138,7 +143,8 @@ TEST_F(CliEndToEnd, SimulatorDyingMidTransferEndsTheRunWithoutHanging)
     StartSim(R"J({"mainframe": {"model": "7351A"}, "slots": [{"slot": 1, "product": "73561A", "kind": "FLS"}],
                   "faults": [{"type": "dropAfterBytes", "n": 20000}]})J");
     const auto start = std::chrono::steady_clock::now();
-    const auto run = Cli({"update", "ASRL1::INSTR", dir.Write("fls.bin", MakeFirmwareImage("@(#)Image Stamp: FLS_", 60000)), "1"});
+    const auto run =
+        Cli({"update", "ASRL1::INSTR", dir.Write("fls.bin", MakeFirmwareImage("@(#)Image Stamp: FLS_", 60000)), "1"});
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
     EXPECT_EQ(run.status, 1) << run.out << run.err;
     EXPECT_NE(run.err.find("bfff00a6"), std::string::npos) << run.err; // the connection was lost
@@ -167,8 +173,8 @@ TEST_F(CliEndToEnd, UsageErrorsExitWithTwoAndNameTheArgument)
 TEST_F(CliEndToEnd, AMissingVisaLibraryIsNamedWithItsReason)
 {
     std::vector<std::string> argv{ProgramDirectory() + "/karvel-cli", "scan", "serial"};
-    const auto run = RunProgram(argv, {{"KARVEL_VISA_LIBRARY", dir.File("libvendorvisa.so")}, {"TMP", dir.Path()}},
-                                dir.Path());
+    const auto run =
+        RunProgram(argv, {{"KARVEL_VISA_LIBRARY", dir.File("libvendorvisa.so")}, {"TMP", dir.Path()}}, dir.Path());
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("Determination of visa adresses failed. VISA library " + dir.File("libvendorvisa.so") +
                            " could not be loaded: "),

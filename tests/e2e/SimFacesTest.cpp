@@ -41,9 +41,9 @@ const char *const kScenario = R"J({"mainframe": {"model": "7353A"}})J";
 TEST(SimFaces, PseudoTerminalAndCleanExitOnSigterm)
 {
     CScratchDir dir;
-    CBackgroundProgram sim({ProgramDirectory() + "/karvel-sim", "--scenario", dir.Write("s.json", kScenario), "--pty",
-                            dir.File("pty")},
-                           dir.File("out"));
+    CBackgroundProgram sim(
+        {ProgramDirectory() + "/karvel-sim", "--scenario", dir.Write("s.json", kScenario), "--pty", dir.File("pty")},
+        dir.File("out"));
     ASSERT_TRUE(WaitForPath(dir.File("pty")));
     const int fd = open(dir.File("pty").c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(fd, 0);
@@ -61,8 +61,9 @@ TEST(SimFaces, PseudoTerminalAndCleanExitOnSigterm)
 TEST(SimFaces, LoopbackTcpServesOneControllerAfterAnother)
 {
     CScratchDir dir;
-    CBackgroundProgram sim({ProgramDirectory() + "/karvel-sim", "--scenario", dir.Write("s.json", kScenario), "--tcp", "0"},
-                           dir.File("out"));
+    CBackgroundProgram sim(
+        {ProgramDirectory() + "/karvel-sim", "--scenario", dir.Write("s.json", kScenario), "--tcp", "0"},
+        dir.File("out"));
     std::string out;
     for (int i = 0; i < 500 && out.find("ready on 127.0.0.1:") == std::string::npos; ++i) {
         usleep(10000);

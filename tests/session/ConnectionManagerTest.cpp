@@ -14,10 +14,12 @@ public:
     void SetUp() override
     {
         SessionFixture::SetUp();
-        const std::string a = dir.Write("a.json", R"J({"mainframe": {"model": "7352A"}, "slots": [{"slot": 1, "product": "73561A", "kind": "FLS"}]})J");
+        const std::string a = dir.Write(
+            "a.json",
+            R"J({"mainframe": {"model": "7352A"}, "slots": [{"slot": 1, "product": "73561A", "kind": "FLS"}]})J");
         const std::string b = dir.Write("b.json", R"J({"mainframe": {"model": "8164B"}})J");
-        conf.emplace("KARVEL_VISA_CONF", dir.Write("visa.conf", "GPIB0::22::INSTR sim:" + a + "\nGPIB0::5::INSTR sim:" + b +
-                                                                    "\nASRL1::INSTR sim:" + a +
+        conf.emplace("KARVEL_VISA_CONF", dir.Write("visa.conf", "GPIB0::22::INSTR sim:" + a + "\nGPIB0::5::INSTR sim:" +
+                                                                    b + "\nASRL1::INSTR sim:" + a +
                                                                     "\nASRL2::INSTR serial:/nonexistent/tty\n"));
     }
     std::list<std::string> List()
@@ -35,7 +37,7 @@ TEST_F(ConnectionManagerTest, ScanKeepsTheMainframesOfOneKind)
 {
     manager.ScanConnections(ConnType_GPIB, 0);
     EXPECT_EQ(List(), std::list<std::string>{"GPIB0::22::INSTR"}); // the 8164B answers but is no 735x
-    EXPECT_EQ(clock.Count(1000), 2); // one wait after each device clear
+    EXPECT_EQ(clock.Count(1000), 2);                               // one wait after each device clear
     clock.waits.clear();
     manager.ScanConnections(ConnType_Serial, 19200);
     EXPECT_EQ(List(), std::list<std::string>{"ASRL1::INSTR"}); // ASRL2 cannot be opened
@@ -72,7 +74,8 @@ TEST_F(ConnectionManagerTest, SessionsOpenCloseAndForward)
     EXPECT_NE(dump.str().find("Session Map:\n Session: " + std::to_string(id) + "\n" + std::to_string(id) + " 7352A"),
               std::string::npos);
     EXPECT_NE(dump.str().find("\nConnection Map:\n Connection: GPIB0::22::INSTR\nGPIB0::22::INSTR connection type: "
-                              "GPIB  GPIB Address: 22 session ID: " + std::to_string(id) + "\n"),
+                              "GPIB  GPIB Address: 22 session ID: " +
+                              std::to_string(id) + "\n"),
               std::string::npos);
 
     manager.CloseSession(id);
@@ -91,7 +94,8 @@ TEST_F(ConnectionManagerTest, VisaInformationAndAMissingLibrary)
 {
     std::string info;
     EXPECT_EQ(manager.GetVisaInformation(info), VI_SUCCESS);
-    EXPECT_EQ(info, "Manufacturer: Karvel bundled VISA library\nVISA version: 0x500800\nVISA driver version: 0x10000\n");
+    EXPECT_EQ(info,
+              "Manufacturer: Karvel bundled VISA library\nVISA version: 0x500800\nVISA driver version: 0x10000\n");
     ASSERT_FALSE(CVisaLibrary::Instance().Load(dir.File("libmissing.so")));
     info.clear();
     manager.GetVisaInformation(info);
@@ -99,7 +103,8 @@ TEST_F(ConnectionManagerTest, VisaInformationAndAMissingLibrary)
     const auto [className, minor, reason] = Raised([&] { manager.ScanConnections(ConnType_GPIB, 0); });
     EXPECT_EQ(minor, 5060);
     EXPECT_NE(reason.find("Determination of visa adresses failed. VISA library " + dir.File("libmissing.so")),
-              std::string::npos) << reason;
+              std::string::npos)
+        << reason;
     EXPECT_NE(reason.find("No such file"), std::string::npos);
 }
 

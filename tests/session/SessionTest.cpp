@@ -34,7 +34,10 @@ std::string Transfer(const std::string &area, int slot, const std::string &data,
            std::string(1, '\0');
 }
 
-std::string Prefixed(const std::string &image) { return std::string("\x08\0\0\0\x08\0\0\0", 8) + image; }
+std::string Prefixed(const std::string &image)
+{
+    return std::string("\x08\0\0\0\x08\0\0\0", 8) + image;
+}
 
 } // namespace
 
@@ -44,7 +47,8 @@ class SessionTest : public SessionFixture
 
 TEST_F(SessionTest, OpenExchangesDiscoversAndWaits)
 {
-    Scenario(R"J({"mainframe": {"model": "7351A"}, "slots": [{"slot": 1, "product": "73561A", "kind": "FLS", "firmware": "V2.04(88)"}]})J");
+    Scenario(
+        R"J({"mainframe": {"model": "7351A"}, "slots": [{"slot": 1, "product": "73561A", "kind": "FLS", "firmware": "V2.04(88)"}]})J");
     Open();
     EXPECT_EQ(Capture(), "*CLS\nSYST:ERR?\n*IDN?\nSYST:ERR?\nslot1:empty?\nSYST:ERR?\nslot2:empty?\nSYST:ERR?\n"
                          "SLOT1:IDN?\nSYST:ERR?\nSLOT1:IDN?\nSYST:ERR?\n");
@@ -54,11 +58,14 @@ TEST_F(SessionTest, OpenExchangesDiscoversAndWaits)
     const std::string id = std::to_string(session->GetViSession());
     std::ostringstream dump;
     dump << *session;
-    EXPECT_EQ(dump.str(), id + " 7351A MFType_7351A 0  0 '8 Bit Minikernel NOT loaded' '16 Bit Minikernel NOT loaded' "
-                               "'Quendrel Minikernel NOT loaded' 'Attenuator Minikernel NOT loaded' 'Fast powermeter "
-                               "Minikernel NOT loaded' 'ASRL1::INSTR'\nSlotMap in session: " + id + "\n"
-                               " Slot 1\n1 ModType_FLS 73561A V2.04(88) ChannelProductIDList:\n"
-                               " Slot 2\n2 ModType_Unknown 735???  ChannelProductIDList:\n");
+    EXPECT_EQ(dump.str(), id +
+                              " 7351A MFType_7351A 0  0 '8 Bit Minikernel NOT loaded' '16 Bit Minikernel NOT loaded' "
+                              "'Quendrel Minikernel NOT loaded' 'Attenuator Minikernel NOT loaded' 'Fast powermeter "
+                              "Minikernel NOT loaded' 'ASRL1::INSTR'\nSlotMap in session: " +
+                              id +
+                              "\n"
+                              " Slot 1\n1 ModType_FLS 73561A V2.04(88) ChannelProductIDList:\n"
+                              " Slot 2\n2 ModType_Unknown 735???  ChannelProductIDList:\n");
     std::vector<int> slots;
     session->GetSlotList(slots);
     EXPECT_EQ(slots, std::vector<int>{1});
@@ -95,11 +102,10 @@ TEST_F(SessionTest, FirmwareUpdateOfTwoSlotsIsByteExact)
     EXPECT_EQ(Flash(1, "firm"), data);
 
     const std::string id = std::to_string(session->GetViSession());
-    EXPECT_EQ(recorder.items, (std::vector<std::string>{"Visa session " + id + " Loading minikernel...", "Success.",
-                                                        "Visa session " + id + ": Updating slot no 4 with firmware",
-                                                        "Success.",
-                                                        "Visa session " + id + ": Updating slot no 1 with firmware",
-                                                        "Success."}));
+    EXPECT_EQ(recorder.items,
+              (std::vector<std::string>{"Visa session " + id + " Loading minikernel...", "Success.",
+                                        "Visa session " + id + ": Updating slot no 4 with firmware", "Success.",
+                                        "Visa session " + id + ": Updating slot no 1 with firmware", "Success."}));
     EXPECT_EQ(clock.Count(500), 100);
     ASSERT_EQ(recorder.values.size(), 102u); // 1..100 while loading, then one step per 108-byte transfer
     EXPECT_EQ(recorder.values[99], 100);
@@ -219,7 +225,8 @@ TEST_F(SessionTest, FailuresReachTheCallerAsSpecifiedErrors)
         int minor;
         std::string reasonPart;
     };
-    const std::string fls = R"J({"mainframe": {"model": "7351A"}, "slots": [{"slot": 1, "product": "73561A", "kind": "FLS", "firmware": "V2.04(88)", "caldataAccepted": false)J";
+    const std::string fls =
+        R"J({"mainframe": {"model": "7351A"}, "slots": [{"slot": 1, "product": "73561A", "kind": "FLS", "firmware": "V2.04(88)", "caldataAccepted": false)J";
     const auto update = [](SessionTest &t) {
         t.session->StartUpdate({1}, t.Image(MakeFirmwareImage(kFlsStamp, 2000, 10), ModType_FLS, 1));
     };
@@ -227,31 +234,39 @@ TEST_F(SessionTest, FailuresReachTheCallerAsSpecifiedErrors)
         t.session->StartUpdate({1}, t.Image(MakeCaldataImage(id), ModType_FLS, ModImageType_Caldata));
     };
     const std::vector<SCase> cases = {
-        {"instrument error", fls + R"J(}], "faults": [{"type": "errorAfter", "command": "SLOT1:IDN?", "code": -113, "text": "Undefined header"}]})J",
+        {"instrument error",
+         fls +
+             R"J(}], "faults": [{"type": "errorAfter", "command": "SLOT1:IDN?", "code": -113, "text": "Undefined header"}]})J",
          [](SessionTest &) {}, "UsrVisaException", 0,
          "A visa driver error occured. Error number: ffffff8f. Visa driver error text: \"Undefined header\"\n"},
-        {"no reply to *OPC?", fls + R"J(}], "faults": [{"type": "noOpcReply", "n": 3}]})J", update, "UsrVisaException", 0,
-         "Error number: bfff0015. Visa driver error text: Failed to determine end of flash write"},
+        {"no reply to *OPC?", fls + R"J(}], "faults": [{"type": "noOpcReply", "n": 3}]})J", update, "UsrVisaException",
+         0, "Error number: bfff0015. Visa driver error text: Failed to determine end of flash write"},
         {"connection dropped", fls + R"J(}], "faults": [{"type": "dropAfterBytes", "n": 1500}]})J", update, "", -1,
          "Error number: bfff00a6"},
         {"short write", fls + R"J(}], "faults": [{"type": "shortWrite", "n": 23, "bytes": 10}]})J", update,
          "UsrKarvException", 3210, "Number of bytes transferred to the instrument do not match to the expected value"},
-        {"wrong module", R"J({"mainframe": {"model": "7351A"}, "slots": [{"slot": 1, "product": "73591B", "kind": "TLS"}]})J",
-         update, "UsrKarvException", 3080, "Module type is not identical to image type in slot:  1"},
-        {"minikernel refused", R"J({"mainframe": {"model": "7351A"}, "slots": [{"slot": 1, "product": "73561A", "kind": "TLS"}]})J",
-         update, "UsrVisaException", 3060, ". Loading of minikernel via BDM failed"},
-        {"caldata revision refused", fls + "}]}", [&](SessionTest &t) { caldata(t, "73561A"); }, "UsrKarvException", 3510,
-         "Firmware revision on module: V2.04(88)"},
-        {"caldata check garbage", R"J({"mainframe": {"model": "7351A"}, "slots": [{"slot": 1, "product": "73561A", "kind": "FLS"}],
+        {"wrong module",
+         R"J({"mainframe": {"model": "7351A"}, "slots": [{"slot": 1, "product": "73591B", "kind": "TLS"}]})J", update,
+         "UsrKarvException", 3080, "Module type is not identical to image type in slot:  1"},
+        {"minikernel refused",
+         R"J({"mainframe": {"model": "7351A"}, "slots": [{"slot": 1, "product": "73561A", "kind": "TLS"}]})J", update,
+         "UsrVisaException", 3060, ". Loading of minikernel via BDM failed"},
+        {"caldata revision refused", fls + "}]}", [&](SessionTest &t) { caldata(t, "73561A"); }, "UsrKarvException",
+         3510, "Firmware revision on module: V2.04(88)"},
+        {"caldata check garbage",
+         R"J({"mainframe": {"model": "7351A"}, "slots": [{"slot": 1, "product": "73561A", "kind": "FLS"}],
           "faults": [{"type": "garbageReply", "command": "ChkC?", "reply": "ok\n"}]})J",
-         [&](SessionTest &t) { caldata(t, "73561A"); }, "UsrVisaException", 0, "Invalid reply to the caldata revision check: \"ok\""},
-        {"caldata of another module", fls + "}]}", [&](SessionTest &t) { caldata(t, "73598A"); }, "UsrDataException", 3500,
-         "Product Id's of module and image do not match"},
+         [&](SessionTest &t) { caldata(t, "73561A"); }, "UsrVisaException", 0,
+         "Invalid reply to the caldata revision check: \"ok\""},
+        {"caldata of another module", fls + "}]}", [&](SessionTest &t) { caldata(t, "73598A"); }, "UsrDataException",
+         3500, "Product Id's of module and image do not match"},
         {"unknown mainframe", R"J({"mainframe": {"model": "7359Z"}})J", [](SessionTest &) {}, "UsrDataException", 3030,
          "Unknown product ID found: 7359Z"},
-        {"overlong identification", R"J({"mainframe": {"model": "7351A"}, "faults": [{"type": "overlongReply", "command": "*IDN?", "length": 5000}]})J",
+        {"overlong identification",
+         R"J({"mainframe": {"model": "7351A"}, "faults": [{"type": "overlongReply", "command": "*IDN?", "length": 5000}]})J",
          [](SessionTest &) {}, "UsrDataException", 3040, "Unknown mainframe type found."},
-        {"unknown module", R"J({"mainframe": {"model": "7351A"}, "slots": [{"slot": 2, "product": "73999Z", "kind": "FLS"}]})J",
+        {"unknown module",
+         R"J({"mainframe": {"model": "7351A"}, "slots": [{"slot": 2, "product": "73999Z", "kind": "FLS"}]})J",
          [](SessionTest &) {}, "UsrDataException", 3030, "If an old module is inserted, remove it."},
     };
     for (const auto &c : cases) {

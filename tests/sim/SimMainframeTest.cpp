@@ -29,7 +29,10 @@ std::string Block(const std::string &data)
 class SimMainframeTest : public ::testing::Test
 {
 protected:
-    void Make(const std::string &json) { mainframe = std::make_unique<CSimMainframe>(SSimScenario::Parse(json, "t.json", "")); }
+    void Make(const std::string &json)
+    {
+        mainframe = std::make_unique<CSimMainframe>(SSimScenario::Parse(json, "t.json", ""));
+    }
     void SetUp() override { Make(kScenario); }
 
     // Sends bytes and returns every reply that came back, joined.
@@ -63,7 +66,12 @@ std::vector<SSimMessage> Frame(const std::string &bytes, bool byteByByte)
 
 TEST(SimFramer, MessagesEndAtLineFeedNulOrBlockEnd)
 {
-    struct SCase { std::string bytes; std::vector<std::string> texts; std::vector<std::string> blocks; };
+    struct SCase
+    {
+        std::string bytes;
+        std::vector<std::string> texts;
+        std::vector<std::string> blocks;
+    };
     const std::vector<SCase> cases = {
         {std::string("A\nB\0C\n", 6), {"A", "B", "C"}, {"", "", ""}},
         {std::string("\0\0*IDN?\n\0", 9), {"*IDN?"}, {""}},
@@ -102,12 +110,9 @@ TEST_F(SimMainframeTest, QueriesInLongAndShortFormsAndTheErrorQueue)
         EXPECT_EQ(Send(input), reply) << input;
 
     const std::vector<std::pair<std::string, std::string>> failing = {
-        {"BOGUS:CMD 1\n", "-113,\"Undefined header\"\n"},
-        {"SLOT2:HEAD2:IDN?\n", "-301,\"No head\"\n"},
-        {"SLOT4:IDN?\n", "-307,\"Head interface module\"\n"},
-        {"SLOT4:head2:IDN?\n", "-303,\"No head position\"\n"},
-        {"SLOT3:IDN?\n", "-241,\"Hardware missing\"\n"},
-        {"SLOT9:IDN?\n", "-222,\"Data out of range\"\n"},
+        {"BOGUS:CMD 1\n", "-113,\"Undefined header\"\n"},     {"SLOT2:HEAD2:IDN?\n", "-301,\"No head\"\n"},
+        {"SLOT4:IDN?\n", "-307,\"Head interface module\"\n"}, {"SLOT4:head2:IDN?\n", "-303,\"No head position\"\n"},
+        {"SLOT3:IDN?\n", "-241,\"Hardware missing\"\n"},      {"SLOT9:IDN?\n", "-222,\"Data out of range\"\n"},
     };
     for (const auto &[input, error] : failing) {
         const std::string reply = Send(input);
@@ -125,7 +130,7 @@ TEST_F(SimMainframeTest, FirmwareNeedsTheRightMinikernelAndAValidSequence)
     Send(start + std::string(1, '\0'));
     EXPECT_EQ(Error(), "-221,\"Minikernel not loaded\"\n");
     EXPECT_EQ(Send("SPECIAL:PRIVATE:UPDATE:MODULE:INTTYPE? 1,1,1"), ""); // no end yet: waits for its line feed
-    EXPECT_EQ(Send(std::string("\n\0", 2)), "1\n");                    // TLS minikernel for an FLS
+    EXPECT_EQ(Send(std::string("\n\0", 2)), "1\n");                      // TLS minikernel for an FLS
     EXPECT_EQ(Error(), "-221,\"Minikernel does not fit the module\"\n");
     EXPECT_EQ(Send("SPEC:PRIV:UPD:MOD:INTT? 1,1,0\n"), "0\n");
     EXPECT_EQ(mainframe->LoadedMinikernel(), 0);
@@ -152,8 +157,8 @@ TEST_F(SimMainframeTest, FirmwareNeedsTheRightMinikernelAndAValidSequence)
          "Special:PRIVATE:firm:slot1:Flash:Data " + Block(std::string(9, 'x')) + "\n");
     EXPECT_EQ(Error(), "-221,\"Flash sequence was still open\"\n");
     EXPECT_EQ(Error(), "-223,\"Too much data\"\n");
-    Send("Special:PRIVATE:firm:slot1:Flash:Start 8,1,0,3\nSpecial:PRIVATE:firm:slot1:Flash:Data " +
-         Block("12345678") + "\nspecial:PRIVATE:firm:slot1:Flash:Finished 0\n");
+    Send("Special:PRIVATE:firm:slot1:Flash:Start 8,1,0,3\nSpecial:PRIVATE:firm:slot1:Flash:Data " + Block("12345678") +
+         "\nspecial:PRIVATE:firm:slot1:Flash:Finished 0\n");
     EXPECT_EQ(Error(), "-221,\"Flash sequence was still open\"\n");
     EXPECT_EQ(Error(), "-200,\"Bad loader header\"\n");
 

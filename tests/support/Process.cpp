@@ -23,7 +23,10 @@ namespace {
     _exit(127);
 }
 
-int StatusOf(int raw) { return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw); }
+int StatusOf(int raw)
+{
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+}
 
 } // namespace
 
@@ -78,9 +81,15 @@ CBackgroundProgram::CBackgroundProgram(const std::vector<std::string> &argv, con
     }
 }
 
-CBackgroundProgram::~CBackgroundProgram() { Stop(); }
+CBackgroundProgram::~CBackgroundProgram()
+{
+    Stop();
+}
 
-bool CBackgroundProgram::Running() { return mPid > 0 && waitpid(mPid, nullptr, WNOHANG) == 0; }
+bool CBackgroundProgram::Running()
+{
+    return mPid > 0 && waitpid(mPid, nullptr, WNOHANG) == 0;
+}
 
 int CBackgroundProgram::Stop()
 {

@@ -4,8 +4,8 @@
 
 TEST(ResourceTable, SerialDevicesAreNumberedInFamilyThenNumberOrder)
 {
-    const auto table = CResourceTable::FromSerialDevices(
-        {"/dev/ttyUSB0", "/dev/ttyS10", "/dev/ttyACM0", "/dev/ttyS2", "/dev/ttyS0"});
+    const auto table =
+        CResourceTable::FromSerialDevices({"/dev/ttyUSB0", "/dev/ttyS10", "/dev/ttyACM0", "/dev/ttyS2", "/dev/ttyS0"});
     std::vector<std::pair<std::string, std::string>> got;
     for (const auto &resource : table.Resources())
         got.emplace_back(resource.name, resource.device);

@@ -23,10 +23,7 @@ namespace {
 class VisaFixture : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(library.Load(CVisaLibrary::FindBundledLibrary())) << library.LoadError();
-    }
+    void SetUp() override { ASSERT_TRUE(library.Load(CVisaLibrary::FindBundledLibrary())) << library.LoadError(); }
     void UseTable(const std::string &text) { conf.emplace("KARVEL_VISA_CONF", dir.Write("visa.conf", text)); }
 
     ViSession OpenResource(const std::string &name)
@@ -70,7 +67,10 @@ public:
         close(mSlave);
     }
     const std::string &Name() const { return mName; }
-    void Send(const std::string &bytes) { ASSERT_EQ(write(mMaster, bytes.data(), bytes.size()), (ssize_t)bytes.size()); }
+    void Send(const std::string &bytes)
+    {
+        ASSERT_EQ(write(mMaster, bytes.data(), bytes.size()), (ssize_t)bytes.size());
+    }
     // Reads exactly n bytes (or what arrives within a second).
     std::string Receive(std::size_t n)
     {
@@ -137,8 +137,8 @@ TEST_F(VisaFixture, ResourceTableFindListsAndHandles)
     EXPECT_EQ(Visa().viFindRsrc(rm, "TCPIP?*INSTR", &list, &count, desc), VI_ERROR_RSRC_NFOUND);
     EXPECT_EQ(count, 0u);
 
-    auto diagnostics = reinterpret_cast<ViUInt32 (*)(ViChar *, ViUInt32)>(
-        dlsym(RTLD_DEFAULT, "kvGetConfigDiagnostics"));
+    auto diagnostics =
+        reinterpret_cast<ViUInt32 (*)(ViChar *, ViUInt32)>(dlsym(RTLD_DEFAULT, "kvGetConfigDiagnostics"));
     if (!diagnostics) {
         void *handle = dlopen(CVisaLibrary::FindBundledLibrary().c_str(), RTLD_NOW | RTLD_NOLOAD);
         diagnostics = reinterpret_cast<ViUInt32 (*)(ViChar *, ViUInt32)>(dlsym(handle, "kvGetConfigDiagnostics"));
@@ -178,12 +178,17 @@ TEST_F(VisaFixture, SerialExchangeTerminationTimeoutsAndCutReplies)
     ASSERT_EQ(Visa().viGetAttribute(vi, VI_ATTR_INTF_INST_NAME, name), VI_SUCCESS);
     EXPECT_NE(std::string(name).find("COM1"), std::string::npos);
     EXPECT_NE(std::string(name).find(pty.Name()), std::string::npos);
-    const std::vector<std::pair<ViAttr, ViAttrState>> serial = {
-        {VI_ATTR_ASRL_FLOW_CNTRL, VI_ASRL_FLOW_RTS_CTS}, {VI_ATTR_ASRL_BAUD, 38400},
-        {VI_ATTR_ASRL_DATA_BITS, 8}, {VI_ATTR_ASRL_PARITY, VI_ASRL_PAR_NONE}, {VI_ATTR_ASRL_STOP_BITS, VI_ASRL_STOP_ONE},
-        {VI_ATTR_ASRL_END_IN, VI_ASRL_END_TERMCHAR}, {VI_ATTR_ASRL_END_OUT, VI_ASRL_END_NONE},
-        {VI_ATTR_IO_PROT, VI_ASRL488}, {VI_ATTR_RD_BUF_OPER_MODE, VI_FLUSH_ON_ACCESS},
-        {VI_ATTR_WR_BUF_OPER_MODE, VI_FLUSH_ON_ACCESS}, {VI_ATTR_TMO_VALUE, 200}};
+    const std::vector<std::pair<ViAttr, ViAttrState>> serial = {{VI_ATTR_ASRL_FLOW_CNTRL, VI_ASRL_FLOW_RTS_CTS},
+                                                                {VI_ATTR_ASRL_BAUD, 38400},
+                                                                {VI_ATTR_ASRL_DATA_BITS, 8},
+                                                                {VI_ATTR_ASRL_PARITY, VI_ASRL_PAR_NONE},
+                                                                {VI_ATTR_ASRL_STOP_BITS, VI_ASRL_STOP_ONE},
+                                                                {VI_ATTR_ASRL_END_IN, VI_ASRL_END_TERMCHAR},
+                                                                {VI_ATTR_ASRL_END_OUT, VI_ASRL_END_NONE},
+                                                                {VI_ATTR_IO_PROT, VI_ASRL488},
+                                                                {VI_ATTR_RD_BUF_OPER_MODE, VI_FLUSH_ON_ACCESS},
+                                                                {VI_ATTR_WR_BUF_OPER_MODE, VI_FLUSH_ON_ACCESS},
+                                                                {VI_ATTR_TMO_VALUE, 200}};
     for (const auto &[attribute, value] : serial)
         EXPECT_EQ(Visa().viSetAttribute(vi, attribute, value), VI_SUCCESS) << std::hex << attribute;
     ViUInt32 baud = 0;
