@@ -271,6 +271,10 @@ TEST_F(SessionTest, FailuresReachTheCallerAsSpecifiedErrors)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
+        // Over a pseudo-terminal a silent instrument costs real timeouts and the
+        // operating system completes every write: those two cases are in-process only.
+        if (OverPty() && (c.name == "no reply to *OPC?" || c.name == "short write"))
+            continue;
         SessionTest &t = *this;
         TearDown();
         SetUp();

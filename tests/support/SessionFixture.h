@@ -13,11 +13,15 @@
 #include "KarvelBase/UsrException.h"
 #include "KarvelManager/CKarvelViewManager.h"
 #include "support/EnvGuard.h"
+#include "support/Process.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <thread>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -73,6 +77,7 @@ public:
     {
         session.reset();
         connection.reset();
+        simProcess.reset();
         CWaitClock::Install(nullptr);
         CUpdateReportHolder::Instance()->Reset();
         CProductAdministrator::SetForceMode(false);
@@ -86,8 +91,43 @@ public:
         text.insert(close, ", \"capture\": \"capture.bin\", \"eventLog\": \"events.jsonl\", \"flashDir\": \"flash\"");
         // A new file each time: the simulated mainframe lives per scenario path.
         const std::string scenario = dir.Write("scenario" + std::to_string(++scenarios) + ".json", text);
-        conf.emplace("KARVEL_VISA_CONF", dir.Write("visa.conf", "ASRL1::INSTR sim:" + scenario +
-                                                                    "\nGPIB0::22::INSTR sim:" + scenario + "\n"));
+        std::string target = "sim:" + scenario;
+        if (OverPty()) {
+            // The same mainframe as a separate karvel-sim process on a pseudo-terminal.
+            const std::string pty = dir.File("pty" + std::to_string(scenarios));
+            simProcess.reset();
+            simProcess = std::make_unique<CBackgroundProgram>(
+                std::vector<std::string>{ProgramDirectory() + "/karvel-sim", "--scenario", scenario, "--pty", pty},
+                dir.File("sim.out"));
+            EXPECT_TRUE(WaitForPath(pty)) << ReadWholeFile(dir.File("sim.out"));
+            target = "serial:" + pty;
+        }
+        conf.emplace("KARVEL_VISA_CONF",
+                     dir.Write("visa.conf", "ASRL1::INSTR " + target + "\nGPIB0::22::INSTR " + target + "\n"));
+    }
+
+    // KARVEL_TEST_SIM=pty runs the tests against karvel-sim over a pseudo-terminal.
+    static bool OverPty()
+    {
+        const char *mode = std::getenv("KARVEL_TEST_SIM");
+        return mode && std::string(mode) == "pty";
+    }
+
+    // Over a pseudo-terminal the simulator works in its own process: wait
+    // until what it received has stopped growing before it is read back.
+    void Settle() const
+    {
+        if (!OverPty())
+            return;
+        std::uintmax_t last = ~std::uintmax_t{0};
+        for (int i = 0; i < 100; ++i) {
+            std::error_code ec;
+            const auto size = std::filesystem::file_size(dir.File("capture.bin"), ec);
+            if (!ec && size == last)
+                return;
+            last = ec ? 0 : size;
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        }
     }
 
     void Open(const std::string &resource = "ASRL1::INSTR")
@@ -109,9 +149,14 @@ public:
         return images.back().get();
     }
 
-    std::string Capture() const { return ReadWholeFile(dir.File("capture.bin")); }
+    std::string Capture() const
+    {
+        Settle();
+        return ReadWholeFile(dir.File("capture.bin"));
+    }
     std::string Flash(int slot, const std::string &area) const
     {
+        Settle();
         return ReadWholeFile(dir.File("flash/slot" + std::to_string(slot) + "-" + area + ".bin"));
     }
 
@@ -128,6 +173,7 @@ public:
 
     CScratchDir dir;
     int scenarios = 0;
+    std::unique_ptr<CBackgroundProgram> simProcess;
     std::optional<CEnvGuard> conf;
     CRecordingClock clock;
     CProgressRecorder recorder;
