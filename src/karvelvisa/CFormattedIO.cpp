@@ -7,7 +7,7 @@
 
 namespace {
 
-struct SSpec
+struct SConversion
 {
     std::string flags;
     int width = -1;
@@ -18,49 +18,49 @@ struct SSpec
 };
 
 // Reads flags, width, precision and length of one conversion after '%'.
-const char *ParseSpec(const char *p, SSpec &spec, va_list *args, bool scanning)
+const char *ParseConversion(const char *p, SConversion &conv, va_list *args, bool scanning)
 {
     if (scanning && *p == '*') {
-        spec.suppress = true;
+        conv.suppress = true;
         ++p;
     }
     while (!scanning && *p && std::strchr("-+ #0", *p))
-        spec.flags += *p++;
+        conv.flags += *p++;
     if (!scanning && *p == '*') {
-        spec.width = va_arg(*args, int);
+        conv.width = va_arg(*args, int);
         ++p;
     } else if (std::isdigit(static_cast<unsigned char>(*p))) {
-        spec.width = static_cast<int>(std::strtol(p, const_cast<char **>(&p), 10));
+        conv.width = static_cast<int>(std::strtol(p, const_cast<char **>(&p), 10));
     }
     if (!scanning && *p == '.') {
         ++p;
         if (*p == '*') {
-            spec.precision = va_arg(*args, int);
+            conv.precision = va_arg(*args, int);
             ++p;
         } else {
-            spec.precision = static_cast<int>(std::strtol(p, const_cast<char **>(&p), 10));
+            conv.precision = static_cast<int>(std::strtol(p, const_cast<char **>(&p), 10));
         }
     }
     while (*p && std::strchr("hlLzj", *p))
-        spec.length += *p++;
-    spec.conversion = *p ? *p++ : 0;
+        conv.length += *p++;
+    conv.conversion = *p ? *p++ : 0;
     return p;
 }
 
-std::string SpecText(const SSpec &spec, const char *length)
+std::string ConversionText(const SConversion &conv, const char *length)
 {
-    std::string text = "%" + spec.flags;
-    if (spec.width >= 0)
-        text += std::to_string(spec.width);
-    if (spec.precision >= 0)
-        text += "." + std::to_string(spec.precision);
-    return text + length + spec.conversion;
+    std::string text = "%" + conv.flags;
+    if (conv.width >= 0)
+        text += std::to_string(conv.width);
+    if (conv.precision >= 0)
+        text += "." + std::to_string(conv.precision);
+    return text + length + conv.conversion;
 }
 
-template <typename T> void Append(std::string &out, const std::string &spec, T value)
+template <typename T> void Append(std::string &out, const std::string &conv, T value)
 {
     char small[128];
-    const int n = std::snprintf(small, sizeof small, spec.c_str(), value);
+    const int n = std::snprintf(small, sizeof small, conv.c_str(), value);
     if (n < 0)
         return;
     if (static_cast<std::size_t>(n) < sizeof small) {
@@ -68,40 +68,40 @@ template <typename T> void Append(std::string &out, const std::string &spec, T v
         return;
     }
     std::string big(static_cast<std::size_t>(n) + 1, '\0');
-    std::snprintf(big.data(), big.size(), spec.c_str(), value);
+    std::snprintf(big.data(), big.size(), conv.c_str(), value);
     out.append(big.data(), static_cast<std::size_t>(n));
 }
 
-ViStatus FormatOne(const SSpec &spec, va_list *args, std::string &out)
+ViStatus FormatOne(const SConversion &conv, va_list *args, std::string &out)
 {
-    const std::string &len = spec.length;
-    switch (spec.conversion) {
+    const std::string &len = conv.length;
+    switch (conv.conversion) {
     case 'd':
     case 'i':
         if (len == "ll")
-            Append(out, SpecText(spec, "ll"), va_arg(*args, long long));
+            Append(out, ConversionText(conv, "ll"), va_arg(*args, long long));
         else if (len == "l" || len == "z" || len == "j")
-            Append(out, SpecText(spec, "l"), va_arg(*args, long));
+            Append(out, ConversionText(conv, "l"), va_arg(*args, long));
         else
-            Append(out, SpecText(spec, len == "h" ? "h" : len == "hh" ? "hh" : ""), va_arg(*args, int));
+            Append(out, ConversionText(conv, len == "h" ? "h" : len == "hh" ? "hh" : ""), va_arg(*args, int));
         return VI_SUCCESS;
     case 'u':
     case 'o':
     case 'x':
     case 'X':
         if (len == "ll")
-            Append(out, SpecText(spec, "ll"), va_arg(*args, unsigned long long));
+            Append(out, ConversionText(conv, "ll"), va_arg(*args, unsigned long long));
         else if (len == "l" || len == "z" || len == "j")
-            Append(out, SpecText(spec, "l"), va_arg(*args, unsigned long));
+            Append(out, ConversionText(conv, "l"), va_arg(*args, unsigned long));
         else
-            Append(out, SpecText(spec, len == "h" ? "h" : len == "hh" ? "hh" : ""), va_arg(*args, unsigned int));
+            Append(out, ConversionText(conv, len == "h" ? "h" : len == "hh" ? "hh" : ""), va_arg(*args, unsigned int));
         return VI_SUCCESS;
     case 'c':
-        Append(out, SpecText(spec, ""), va_arg(*args, int));
+        Append(out, ConversionText(conv, ""), va_arg(*args, int));
         return VI_SUCCESS;
     case 's': {
         const char *text = va_arg(*args, const char *);
-        Append(out, SpecText(spec, ""), text ? text : "");
+        Append(out, ConversionText(conv, ""), text ? text : "");
         return VI_SUCCESS;
     }
     case 'f':
@@ -109,7 +109,7 @@ ViStatus FormatOne(const SSpec &spec, va_list *args, std::string &out)
     case 'g':
     case 'E':
     case 'G':
-        Append(out, SpecText(spec, ""), va_arg(*args, double));
+        Append(out, ConversionText(conv, ""), va_arg(*args, double));
         return VI_SUCCESS;
     default:
         return VI_ERROR_INV_FMT;
@@ -123,57 +123,57 @@ void SkipSpace(const std::string &input, std::size_t &pos)
 }
 
 // Stores a string conversion: at most `width` characters and a terminating zero.
-void StoreText(const SSpec &spec, va_list *args, const std::string &text)
+void StoreText(const SConversion &conv, va_list *args, const std::string &text)
 {
-    if (spec.suppress)
+    if (conv.suppress)
         return;
     char *target = va_arg(*args, char *);
     std::memcpy(target, text.data(), text.size());
     target[text.size()] = '\0';
 }
 
-bool ScanInteger(const SSpec &spec, const std::string &input, std::size_t &pos, va_list *args)
+bool ScanInteger(const SConversion &conv, const std::string &input, std::size_t &pos, va_list *args)
 {
     SkipSpace(input, pos);
     std::size_t limit = input.size() - pos;
-    if (spec.width > 0 && static_cast<std::size_t>(spec.width) < limit)
-        limit = static_cast<std::size_t>(spec.width);
+    if (conv.width > 0 && static_cast<std::size_t>(conv.width) < limit)
+        limit = static_cast<std::size_t>(conv.width);
     const std::string field = input.substr(pos, limit);
-    const int base = spec.conversion == 'x' ? 16 : spec.conversion == 'o' ? 8 : 10;
+    const int base = conv.conversion == 'x' ? 16 : conv.conversion == 'o' ? 8 : 10;
     char *end = nullptr;
-    const bool isSigned = spec.conversion == 'd' || spec.conversion == 'i';
+    const bool isSigned = conv.conversion == 'd' || conv.conversion == 'i';
     const long long value = isSigned ? std::strtoll(field.c_str(), &end, base)
                                      : static_cast<long long>(std::strtoull(field.c_str(), &end, base));
     if (end == field.c_str())
         return false;
     pos += static_cast<std::size_t>(end - field.c_str());
-    if (spec.suppress)
+    if (conv.suppress)
         return true;
-    if (spec.length == "ll")
+    if (conv.length == "ll")
         *va_arg(*args, long long *) = value;
-    else if (spec.length == "l")
+    else if (conv.length == "l")
         *va_arg(*args, long *) = static_cast<long>(value);
-    else if (spec.length == "h")
+    else if (conv.length == "h")
         *va_arg(*args, short *) = static_cast<short>(value);
-    else if (spec.length == "hh")
+    else if (conv.length == "hh")
         *va_arg(*args, signed char *) = static_cast<signed char>(value);
     else
         *va_arg(*args, int *) = static_cast<int>(value);
     return true;
 }
 
-bool ScanFloat(const SSpec &spec, const std::string &input, std::size_t &pos, va_list *args)
+bool ScanFloat(const SConversion &conv, const std::string &input, std::size_t &pos, va_list *args)
 {
     SkipSpace(input, pos);
-    const std::string field = input.substr(pos, spec.width > 0 ? static_cast<std::size_t>(spec.width) : 64);
+    const std::string field = input.substr(pos, conv.width > 0 ? static_cast<std::size_t>(conv.width) : 64);
     char *end = nullptr;
     const double value = std::strtod(field.c_str(), &end);
     if (end == field.c_str())
         return false;
     pos += static_cast<std::size_t>(end - field.c_str());
-    if (spec.suppress)
+    if (conv.suppress)
         return true;
-    if (spec.length == "l")
+    if (conv.length == "l")
         *va_arg(*args, double *) = value;
     else
         *va_arg(*args, float *) = static_cast<float>(value);
@@ -181,20 +181,20 @@ bool ScanFloat(const SSpec &spec, const std::string &input, std::size_t &pos, va
 }
 
 // One conversion; false when the input does not match (scanning stops there).
-bool ScanOne(const SSpec &spec, const std::string &input, std::size_t &pos, va_list *args)
+bool ScanOne(const SConversion &conv, const std::string &input, std::size_t &pos, va_list *args)
 {
-    const std::size_t width = spec.width > 0 ? static_cast<std::size_t>(spec.width) : CFormattedIO::kDefaultStringWidth;
-    switch (spec.conversion) {
+    const std::size_t width = conv.width > 0 ? static_cast<std::size_t>(conv.width) : CFormattedIO::kDefaultStringWidth;
+    switch (conv.conversion) {
     case 'd':
     case 'i':
     case 'u':
     case 'x':
     case 'o':
-        return ScanInteger(spec, input, pos, args);
+        return ScanInteger(conv, input, pos, args);
     case 'f':
     case 'e':
     case 'g':
-        return ScanFloat(spec, input, pos, args);
+        return ScanFloat(conv, input, pos, args);
     case 's': {
         SkipSpace(input, pos);
         std::size_t end = pos;
@@ -202,15 +202,15 @@ bool ScanOne(const SSpec &spec, const std::string &input, std::size_t &pos, va_l
             ++end;
         if (end == pos)
             return false;
-        StoreText(spec, args, input.substr(pos, std::min(end - pos, width)));
+        StoreText(conv, args, input.substr(pos, std::min(end - pos, width)));
         pos = end;
         return true;
     }
     case 'c': {
-        const std::size_t count = spec.width > 0 ? width : 1;
+        const std::size_t count = conv.width > 0 ? width : 1;
         if (pos + count > input.size())
             return false;
-        if (!spec.suppress)
+        if (!conv.suppress)
             std::memcpy(va_arg(*args, char *), input.data() + pos, count);
         pos += count;
         return true;
@@ -218,7 +218,7 @@ bool ScanOne(const SSpec &spec, const std::string &input, std::size_t &pos, va_l
     case 't':
     case 'T':
         // The rest of the message, its line end included; cut to the width.
-        StoreText(spec, args, input.substr(pos, std::min(input.size() - pos, width)));
+        StoreText(conv, args, input.substr(pos, std::min(input.size() - pos, width)));
         pos = input.size();
         return true;
     default:
@@ -247,9 +247,9 @@ ViStatus CFormattedIO::Format(const char *format, va_list *args, std::string &ou
             p += 2;
             continue;
         }
-        SSpec spec;
-        p = ParseSpec(p + 1, spec, args, false);
-        if (const ViStatus status = FormatOne(spec, args, out); status != VI_SUCCESS)
+        SConversion conv;
+        p = ParseConversion(p + 1, conv, args, false);
+        if (const ViStatus status = FormatOne(conv, args, out); status != VI_SUCCESS)
             return status;
     }
     return VI_SUCCESS;
@@ -274,11 +274,11 @@ ViStatus CFormattedIO::Scan(const char *format, const std::string &input, va_lis
             ++pos;
             continue;
         }
-        SSpec spec;
-        p = ParseSpec(p + 1, spec, args, true);
-        if (!IsKnownScanConversion(spec.conversion))
+        SConversion conv;
+        p = ParseConversion(p + 1, conv, args, true);
+        if (!IsKnownScanConversion(conv.conversion))
             return VI_ERROR_INV_FMT;
-        if (!ScanOne(spec, input, pos, args))
+        if (!ScanOne(conv, input, pos, args))
             return VI_SUCCESS;
     }
     return VI_SUCCESS;

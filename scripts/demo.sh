@@ -4,7 +4,7 @@
 # narrative on screen and the report file printed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/install-deps.sh
+bash scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$(nproc)" --target karvel-cli karvel-sim karvelvisa
 
