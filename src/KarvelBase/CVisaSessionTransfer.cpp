@@ -21,19 +21,20 @@ constexpr const char *kStartPhrase = ". Command to start module update failed.";
 constexpr const char *kDataPhrase = ". Command to write module image data failed.";
 constexpr const char *kFinishPhrase = ". Command to finish module update failed.";
 
-// One Flash:Data block: header, slice and a line feed, built into `block`.
-std::size_t BuildBlock(std::vector<unsigned char> &block, const char *area, int slot, const unsigned char *slice,
-                       unsigned int length)
+// A Flash:Data block for slices of `length` bytes: the header, room for the
+// slice, and the closing line feed. Built once per slice length; each block
+// then only copies its data in.
+std::vector<unsigned char> BlockFrame(const char *area, int slot, unsigned int length, std::size_t &dataAt)
 {
     char header[CVisaSession::kCommandSize];
     const int digits = length < 10 ? 1 : 2;
     const int headerLength = std::snprintf(header, sizeof header, "Special:PRIVATE:%s:slot%u:Flash:Data #%d%d", area,
                                            static_cast<unsigned>(slot), digits, length);
-    block.resize(static_cast<std::size_t>(headerLength) + length + 1);
+    std::vector<unsigned char> block(static_cast<std::size_t>(headerLength) + length + 1);
     std::memcpy(block.data(), header, static_cast<std::size_t>(headerLength));
-    std::memcpy(block.data() + headerLength, slice, length);
-    block[block.size() - 1] = '\n';
-    return block.size();
+    block.back() = '\n';
+    dataAt = static_cast<std::size_t>(headerLength);
+    return block;
 }
 
 } // namespace
@@ -62,20 +63,22 @@ void CVisaSession::TransferImage(int slot, const unsigned char *data, unsigned i
     const unsigned int progressStep = length / 100;
     int progress = 0;
     unsigned int sent = 0;
-    std::vector<unsigned char> block;
-    block.reserve(kCommandSize + kSliceSize + 1);
     const unsigned int fullSlices = length / kSliceSize;
     const unsigned int rest = length % kSliceSize;
+    std::size_t dataAt = 0;
+    std::vector<unsigned char> block = BlockFrame(area, slot, kSliceSize, dataAt);
     for (unsigned int i = 0; i <= fullSlices; ++i) {
         const unsigned int size = i < fullSlices ? kSliceSize : rest;
         if (size == 0)
             break;
-        const std::size_t count = BuildBlock(block, area, slot, data + static_cast<std::size_t>(i) * kSliceSize, size);
+        if (size != kSliceSize)
+            block = BlockFrame(area, slot, size, dataAt);
+        std::memcpy(block.data() + dataAt, data + static_cast<std::size_t>(i) * kSliceSize, size);
         ViUInt32 written = 0;
-        const ViStatus status = Visa().viWrite(mViSession, block.data(), static_cast<ViUInt32>(count), &written);
+        const ViStatus status = Visa().viWrite(mViSession, block.data(), static_cast<ViUInt32>(block.size()), &written);
         if (status != VI_SUCCESS)
             RaiseFailure(status, kDataPhrase, kDataPhrase, 3212, EErrorClass::Karv, __FILE__, __LINE__);
-        if (written != count)
+        if (written != block.size())
             KARVEL_RAISE(UsrKarvException,
                          "Number of bytes transferred to the instrument do not match to the expected value", 3210);
         if (i == fullSlices)
