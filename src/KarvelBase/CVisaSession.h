@@ -28,6 +28,10 @@ public:
     static constexpr std::size_t kReplySize = 1024;
     static constexpr std::size_t kErrorTextSize = 256;
     static constexpr int kOccupancySize = 18;
+    static constexpr const char *kInvalidSlotText =
+        "Invalid slot configuration passed for module update (Probably a slot is empty).";
+    static constexpr const char *kEmptySlotListText = "An empty slot list was passed for update.";
+    static constexpr const char *kUnknownSlotText = "Unknown slot number";
     // Reads that time out are repeated at most this often (about 31 minutes at 60 s each).
     static constexpr int kMaxTimedOutReads = 31;
 
@@ -119,6 +123,7 @@ public:
 private:
     int ReadErrorQueue();
     long QueryErrorNumber(const char *command, char *reply, std::string &text);
+    long QuerySlotIdentity(int slot, char *reply, std::string &text);
     void SetMinikernelFlag(int code);
     bool AnyMinikernelLoaded() const;
     void Report(const std::string &text) const;

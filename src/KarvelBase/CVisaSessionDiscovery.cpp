@@ -91,13 +91,19 @@ long CVisaSession::QueryErrorNumber(const char *command, char *reply, std::strin
     return number ? number : status;
 }
 
-std::string CVisaSession::QuerySlotProductId(int slot)
+// "SLOT<n>:IDN?": the reply, or the instrument's error number.
+long CVisaSession::QuerySlotIdentity(int slot, char *reply, std::string &text)
 {
     char command[kCommandSize];
+    std::snprintf(command, sizeof command, "SLOT%d:IDN?\n", slot);
+    return QueryErrorNumber(command, reply, text);
+}
+
+std::string CVisaSession::QuerySlotProductId(int slot)
+{
     char reply[kReplySize];
     std::string text;
-    std::snprintf(command, sizeof command, "SLOT%d:IDN?\n", slot);
-    const long error = QueryErrorNumber(command, reply, text);
+    const long error = QuerySlotIdentity(slot, reply, text);
     if (error == kNotIdentified)
         return kUnsupported;
     if (error == kHeadInterface)
@@ -128,11 +134,9 @@ std::string CVisaSession::QueryHeadProductId(int slot)
 
 std::string CVisaSession::QuerySlotFirmwareRevision(int slot)
 {
-    char command[kCommandSize];
     char reply[kReplySize];
     std::string text;
-    std::snprintf(command, sizeof command, "SLOT%d:IDN?\n", slot);
-    const long error = QueryErrorNumber(command, reply, text);
+    const long error = QuerySlotIdentity(slot, reply, text);
     if (error == kNotIdentified)
         return kUnsupported;
     if (error == kHeadInterface)
@@ -184,7 +188,7 @@ int CVisaSession::GetSlotModuleType(int slot)
 {
     const CModuleSlot *record = FindSlot(slot);
     if (!record || (record->mModuleType == ModType_Unknown && !mForceMode))
-        KARVEL_RAISE(UsrDataException, "Unknown slot number" + std::to_string(slot), 3320);
+        KARVEL_RAISE(UsrDataException, kUnknownSlotText + std::to_string(slot), 3320);
     return record->mModuleType;
 }
 

@@ -21,7 +21,6 @@
 namespace {
 
 constexpr const char *kBdmPhrase = ". Loading of minikernel via BDM failed";
-constexpr const char *kSlotEmpty = "Invalid slot configuration passed for module update (Probably a slot is empty).";
 constexpr const char *kLoadQuery = "SPECIAL:PRIVATE:UPDATE:MODULE:INTTYPE? %d,%hu,%hu";
 constexpr const char *kEraseLoadQuery = "SPEC:PRIVATE:UPD:MOD:INTType? %i,1,%i";
 constexpr int kLoadWaitSteps = 100;
@@ -145,7 +144,7 @@ void CVisaSession::LoadMinikernelForSlots(const std::vector<int> &slots, CModule
     if (AnyMinikernelLoaded())
         KARVEL_RAISE(UsrKarvException, "Try to load a minikernel, although a minikernel is already loaded.", 3070);
     if (slots.empty())
-        KARVEL_RAISE(UsrDataException, kSlotEmpty, 1020);
+        KARVEL_RAISE(UsrDataException, kInvalidSlotText, 1020);
     int code = 1;
     if (image->GetModuleType() == ModType_TLS) {
         for (int slot : slots)
@@ -170,7 +169,7 @@ void CVisaSession::LoadMinikernelForSlots(const std::vector<int> &slots, CModule
     SetMinikernelFlag(code);
     CModuleSlot *record = FindSlot(slots.front());
     if (!record)
-        KARVEL_RAISE(UsrDataException, "Unknown slot number" + std::to_string(slots.front()), 3320);
+        KARVEL_RAISE(UsrDataException, kUnknownSlotText + std::to_string(slots.front()), 3320);
     if (record->mModuleType == ModType_Unknown)
         record->mModulePresent = true;
 }
@@ -181,7 +180,7 @@ void CVisaSession::PrepareForcedSlot(int slot, int moduleType)
         return;
     CModuleSlot *record = FindSlot(slot);
     if (!record)
-        KARVEL_RAISE(UsrDataException, kSlotEmpty, 1020);
+        KARVEL_RAISE(UsrDataException, kInvalidSlotText, 1020);
     if (record->mModuleType != ModType_Unknown || record->mModulePresent)
         return;
     const int code = InterfaceCode(moduleType);
@@ -224,10 +223,10 @@ void CVisaSession::UpdateSlotCaldata(int slot, CModuleImageContainer *image)
 {
     CModuleSlot *record = FindSlot(slot);
     if (!record)
-        KARVEL_RAISE(UsrDataException, kSlotEmpty, 1020);
+        KARVEL_RAISE(UsrDataException, kInvalidSlotText, 1020);
     if (record->mModuleType == ModType_Unknown) {
         if (!mForceMode)
-            KARVEL_RAISE(UsrDataException, kSlotEmpty, 1020);
+            KARVEL_RAISE(UsrDataException, kInvalidSlotText, 1020);
         Report("Visa session " + SessionText() + ". Try to enable module no " + std::to_string(slot));
         char command[kCommandSize];
         std::snprintf(command, sizeof command, "SPEC:PRIVATE:UPDATE:ENABLING %hu,%hu,%hu\n",
@@ -297,7 +296,7 @@ void CVisaSession::EraseCaldata(const std::vector<std::pair<int, int>> &slotChan
                                 int moduleType)
 {
     if (slotChannels.empty())
-        KARVEL_RAISE(UsrDataException, "An empty slot list was passed for update.", 3100);
+        KARVEL_RAISE(UsrDataException, kEmptySlotListText, 3100);
     for (const auto &[slot, channel] : slotChannels) {
         std::string text = "Visa session " + SessionText() + ": Erasing caldata from slot: " + std::to_string(slot);
         if (channel != -1)
@@ -313,7 +312,7 @@ void CVisaSession::EraseSlotCaldata(int slot, int channel, bool loadMinikernel, 
 {
     const CModuleSlot *record = FindSlot(slot);
     if (!record)
-        KARVEL_RAISE(UsrDataException, kSlotEmpty, 1020);
+        KARVEL_RAISE(UsrDataException, kInvalidSlotText, 1020);
     int type = record->mModuleType;
     SetTimeout(120000);
     char command[kCommandSize];
@@ -324,7 +323,7 @@ void CVisaSession::EraseSlotCaldata(int slot, int channel, bool loadMinikernel, 
         LoadMinikernelViaBdm(command);
     }
     if (type == ModType_Unknown)
-        KARVEL_RAISE(UsrDataException, kSlotEmpty, 1020);
+        KARVEL_RAISE(UsrDataException, kInvalidSlotText, 1020);
     if (channel == -1) {
         const int first = CProductAdministrator::GetFirstSector(type, ModImageType_Caldata);
         const int last = CProductAdministrator::GetLastSector(type, ModImageType_Caldata);

@@ -14,15 +14,12 @@
 
 namespace {
 
-constexpr const char *kSlotEmpty = "Invalid slot configuration passed for module update (Probably a slot is empty).";
-constexpr const char *kEmptyList = "An empty slot list was passed for update.";
-
 } // namespace
 
 void CVisaSession::CheckSlotListForUpdate(const std::vector<int> &slots, CModuleImageContainer *image)
 {
     if (slots.empty())
-        KARVEL_RAISE(UsrDataException, kEmptyList, 3100);
+        KARVEL_RAISE(UsrDataException, kEmptySlotListText, 3100);
     DiscoverSlots();
     if (mForceMode)
         CheckSlotRange(slots);
@@ -35,7 +32,7 @@ void CVisaSession::CheckSlotTypes(const std::vector<int> &slots, CModuleImageCon
     for (int slot : slots) {
         const CModuleSlot *record = FindSlot(slot);
         if (!record || record->mModuleType == ModType_Unknown)
-            KARVEL_RAISE(UsrDataException, kSlotEmpty, 1020);
+            KARVEL_RAISE(UsrDataException, kInvalidSlotText, 1020);
         if (record->mModuleType != image->GetModuleType())
             KARVEL_RAISE(
                 UsrKarvException,
@@ -49,17 +46,17 @@ void CVisaSession::CheckSlotRange(const std::vector<int> &slots)
     const int last = CProductAdministrator::GetLastSlot(mMainframeType);
     for (int slot : slots)
         if (slot < first || slot > last)
-            KARVEL_RAISE(UsrDataException, kSlotEmpty, 1020);
+            KARVEL_RAISE(UsrDataException, kInvalidSlotText, 1020);
     const bool hasZero = std::find(slots.begin(), slots.end(), 0) != slots.end();
     const bool hasOther = std::any_of(slots.begin(), slots.end(), [](int slot) { return slot != 0; });
     if (hasZero && hasOther)
-        KARVEL_RAISE(UsrDataException, kSlotEmpty, 1020);
+        KARVEL_RAISE(UsrDataException, kInvalidSlotText, 1020);
 }
 
 void CVisaSession::StartUpdate(const std::vector<int> &slots, CModuleImageContainer *image)
 {
     if (slots.empty())
-        KARVEL_RAISE(UsrDataException, kEmptyList, 3100);
+        KARVEL_RAISE(UsrDataException, kEmptySlotListText, 3100);
     DiscoverSlots();
     if (image->GetImageType() == ModImageType_Firmware) {
         if (mForceMode)
