@@ -2,6 +2,7 @@
 #include "KarvelBase/UsrException.h"
 #include "KarvelManager/CKarvelViewManager.h"
 #include "KarvelManager/CModuleImageManager.h"
+#include "support/Recorders.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -22,12 +23,6 @@ public:
 private:
     std::ostringstream mBuffer;
     std::streambuf *mOld;
-};
-
-struct CRecordingView : CReportView
-{
-    std::vector<EreportItemType> types;
-    void NotifyModelChanged(EreportItemType type) override { types.push_back(type); }
 };
 
 class FacadeTest : public ::testing::Test

@@ -1,6 +1,8 @@
 #include "KarvelBase/CReportFiles.h"
 #include "KarvelBase/CUpdateReportHolder.h"
 #include "KarvelBase/UsrException.h"
+#include "support/EnvGuard.h"
+#include "support/Recorders.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -13,44 +15,12 @@
 
 namespace {
 
-struct CRecordingObserver : CReportObserver
-{
-    std::vector<EreportItemType> types;
-    void NotifyModelChanged(EreportItemType type) override { types.push_back(type); }
-};
-
 class ReportHolderTest : public ::testing::Test
 {
 protected:
     void SetUp() override { holder->Reset(); }
     void TearDown() override { holder->Reset(); }
     CUpdateReportHolder *holder = CUpdateReportHolder::Instance();
-};
-
-// Sets an environment variable for one test and restores it afterwards.
-class CEnvGuard
-{
-public:
-    CEnvGuard(const char *name, const char *value) : mName(name)
-    {
-        if (const char *old = std::getenv(name))
-            mOld = old;
-        if (value)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
-    }
-    ~CEnvGuard()
-    {
-        if (mOld)
-            setenv(mName, mOld->c_str(), 1);
-        else
-            unsetenv(mName);
-    }
-
-private:
-    const char *mName;
-    std::optional<std::string> mOld;
 };
 
 } // namespace
@@ -126,15 +96,15 @@ TEST(ReportFiles, DirectoryPrefersTmpThenTempAndSkipsOverlongValues)
         EXPECT_EQ(CReportFiles::ReportDirectory(), "/tmp-a");
     }
     {
-        CEnvGuard tmp("TMP", nullptr), temp("TEMP", "/temp-b");
+        CEnvGuard tmp("TMP", std::nullopt), temp("TEMP", "/temp-b");
         EXPECT_EQ(CReportFiles::ReportDirectory(), "/temp-b");
     }
     {
-        CEnvGuard tmp("TMP", tooLong.c_str()), temp("TEMP", "/temp-b");
+        CEnvGuard tmp("TMP", tooLong), temp("TEMP", "/temp-b");
         EXPECT_EQ(CReportFiles::ReportDirectory(), "/temp-b");
     }
     {
-        CEnvGuard tmp("TMP", nullptr), temp("TEMP", nullptr);
+        CEnvGuard tmp("TMP", std::nullopt), temp("TEMP", std::nullopt);
         EXPECT_EQ(CReportFiles::ReportDirectory(), std::filesystem::current_path().string());
     }
     EXPECT_EQ(CReportFiles::JoinPath("/tmp", "KarvRep.log"), "/tmp/KarvRep.log");

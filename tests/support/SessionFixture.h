@@ -14,6 +14,7 @@
 #include "KarvelManager/CKarvelViewManager.h"
 #include "support/EnvGuard.h"
 #include "support/Process.h"
+#include "support/Recorders.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -52,13 +53,6 @@ public:
     }
     std::vector<int> values;
     std::vector<std::string> items;
-};
-
-class CRecordingView : public CReportView
-{
-public:
-    void NotifyModelChanged(EreportItemType type) override { types.push_back(type); }
-    std::vector<EreportItemType> types;
 };
 
 class SessionFixture : public ::testing::Test
