@@ -1,5 +1,9 @@
 #include "BenchSupport.h"
 
+#include "KarvelBase/CModuleImageContainer.h"
+#include "KarvelBase/CVisaSerialConnection.h"
+#include "KarvelBase/CVisaSession.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -28,4 +32,16 @@ std::string WriteFile(const std::string &path, const std::string &bytes)
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return path;
+}
+
+SCost TimeUpdateRound(CModuleImageContainer &image)
+{
+    CVisaSerialConnection connection("ASRL1::INSTR");
+    CVisaSession session(&connection);
+    session.Open(38400);
+    const double cpu0 = CpuSeconds(RUSAGE_SELF);
+    const auto wall0 = std::chrono::steady_clock::now();
+    session.StartUpdate({1}, &image);
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count(),
+            CpuSeconds(RUSAGE_SELF) - cpu0};
 }

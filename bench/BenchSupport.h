@@ -25,6 +25,12 @@ inline long PeakRssKiB()
     return usage.ru_maxrss;
 }
 
+class CModuleImageContainer;
+
+// One round: opens a session on ASRL1::INSTR, then times the firmware update
+// of slot 1 with the image (the opening is not timed).
+SCost TimeUpdateRound(CModuleImageContainer &image);
+
 // A firmware image of a Tarquell module (2 MiB, the largest image there is).
 std::string MakeTarquellImage(std::size_t size);
 std::string MakeTempDir();

@@ -8,8 +8,6 @@
 
 #include "CVisaLibrary.h"
 #include "KarvelBase/CModuleImageContainer.h"
-#include "KarvelBase/CVisaSerialConnection.h"
-#include "KarvelBase/CVisaSession.h"
 #include "KarvelBase/CWaitClock.h"
 
 #include <csignal>
@@ -65,17 +63,9 @@ int main()
 
     SCost tool{1e9, 1e9}, floor{1e9, 1e9};
     for (int round = 0; round < 3; ++round) {
-        {
-            CVisaSerialConnection connection("ASRL1::INSTR");
-            CVisaSession session(&connection);
-            session.Open(38400);
-            const double cpu0 = CpuSeconds(RUSAGE_SELF);
-            const auto wall0 = std::chrono::steady_clock::now();
-            session.StartUpdate({1}, &image);
-            tool.wallSeconds = std::min(
-                tool.wallSeconds, std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count());
-            tool.cpuSeconds = std::min(tool.cpuSeconds, CpuSeconds(RUSAGE_SELF) - cpu0);
-        }
+        const SCost measured = TimeUpdateRound(image);
+        tool.wallSeconds = std::min(tool.wallSeconds, measured.wallSeconds);
+        tool.cpuSeconds = std::min(tool.cpuSeconds, measured.cpuSeconds);
         const double cpu0 = CpuSeconds(RUSAGE_CHILDREN);
         const auto wall0 = std::chrono::steady_clock::now();
         const pid_t child = Spawn({bin + "/karvel-bench-floor", pty, imagePath, "1"}, "");

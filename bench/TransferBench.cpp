@@ -6,8 +6,6 @@
 
 #include "CVisaLibrary.h"
 #include "KarvelBase/CModuleImageContainer.h"
-#include "KarvelBase/CVisaSerialConnection.h"
-#include "KarvelBase/CVisaSession.h"
 #include "KarvelBase/CWaitClock.h"
 
 #include <cstdio>
@@ -45,15 +43,9 @@ int main()
 
     double bestWall = 1e9, bestCpu = 1e9;
     for (int round = 0; round < 3; ++round) {
-        CVisaSerialConnection connection("ASRL1::INSTR");
-        CVisaSession session(&connection);
-        session.Open(38400);
-        const double cpu0 = CpuSeconds(RUSAGE_SELF);
-        const auto wall0 = std::chrono::steady_clock::now();
-        session.StartUpdate({1}, &image);
-        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
-        bestWall = std::min(bestWall, wall);
-        bestCpu = std::min(bestCpu, CpuSeconds(RUSAGE_SELF) - cpu0);
+        const SCost cost = TimeUpdateRound(image);
+        bestWall = std::min(bestWall, cost.wallSeconds);
+        bestCpu = std::min(bestCpu, cost.cpuSeconds);
     }
     const double blocks = static_cast<double>((size + 8) / 64);
     std::printf("in-process transfer of a 2 MiB image: %.0f blocks\n", blocks);
